@@ -1,0 +1,251 @@
+// The game shell and everything it draws: command line, start-up and loops, the
+// selection menu, the tracks, the projection tables, the sprites and the split-screen
+// view renderer. Everything here runs on the main thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+struct Player;
+
+// ---------------------------------------------------------------------------------
+// Screen geometry
+// ---------------------------------------------------------------------------------
+
+// The framebuffer: 320 x 200 palette indices, row-major, one byte per pixel.
+constexpr int SCREEN_W = 320;
+constexpr int SCREEN_H = 200;
+constexpr int SCREEN_BYTES = SCREEN_W * SCREEN_H;
+// A race view is 159 columns wide; the right view starts at column 161.
+constexpr int VIEW_W = 159;
+constexpr int RIGHT_VIEW_OFFSET = 161;
+
+// ---------------------------------------------------------------------------------
+// Game shell (game.cpp)
+// ---------------------------------------------------------------------------------
+
+// What the command line asks for.
+struct Options {
+    unsigned short port = 0x388; // OPL port; accepted for compatibility, no audible effect
+    int soundEnabled = 1;        // 0 with "-mute"
+};
+
+// Reads the arguments after the program name into opts ("-swap" calls opl_swap at once).
+// Returns false, after printing "Unknown argument '%s'\n", for anything it does not know.
+bool parseCommandLine(int argc, char** argv, Options& opts);
+
+// The whole program: command line, start-up, title, menu and race loops, shut-down.
+// Returns the process exit status.
+int runGame(int argc, char** argv);
+
+// Builds every table derived from compiled-in data: road patterns, tracks, projection
+// tables, sprites, backgrounds and menu pictures.
+void initData();
+
+// Writes the compile date as eight digits YYYYMMDD and a terminating zero (9 bytes).
+void getBuildDate(char* out);
+
+// ---------------------------------------------------------------------------------
+// Tracks (track.cpp)
+// ---------------------------------------------------------------------------------
+
+// One segment of a compiled-in layout.
+struct TrSegm {
+    uint8_t type;    // 0 straight, 1 curve; other types produce no steps
+    int16_t value;   // straight: length in steps; curve: angle in degrees, positive bends left
+    uint8_t marking; // road markings 0..3
+    uint8_t ground;  // palette index of the ground beside the road
+};
+
+// An expanded track: one 32-bit step record per unit of length, owned by the Track.
+// Record bits: 0-7 pattern, 8-15 curve (signed), 16-23 heading (0..71), 24-31 ground.
+struct Track {
+    unsigned int* steps = nullptr;
+    unsigned int size = 0;
+    Track() = default;
+    ~Track();
+    Track(const Track&) = delete;
+    Track& operator=(const Track&) = delete;
+};
+
+// Field accessors for a step record.
+inline unsigned int stepPattern(unsigned int rec) { return rec & 0xFF; }
+inline int stepCurve(unsigned int rec) { return static_cast<int8_t>((rec >> 8) & 0xFF); }
+inline unsigned int stepHeading(unsigned int rec) { return (rec >> 16) & 0xFF; }
+inline unsigned int stepGround(unsigned int rec) { return rec >> 24; }
+
+// Result codes of generateTrack.
+constexpr int TRACK_OK = 0;
+constexpr int TRACK_EMPTY = 268;
+constexpr int TRACK_BAD_ANGLE = 277;
+constexpr int TRACK_NOT_MULTIPLE_OF_5 = 282;
+constexpr int TRACK_NOT_CLOSED = 290;
+
+// Validates a layout and appends its step records at values[*pos], advancing *pos;
+// with values null only counts. Returns one of the result codes above.
+int generateTrack(unsigned int* values, unsigned int* pos, const TrSegm* segm,
+                  unsigned short count);
+
+// Road patterns: 7 rows of 512 texels (edge lines, centre dash, chequers, kerbs).
+constexpr int TLIS_ROWS = 7;
+constexpr int TLIS_W = 512;
+extern unsigned char tlis[TLIS_ROWS][TLIS_W];
+
+// Paints the seven road patterns into tlis.
+void generateTlis();
+
+// The three expanded tracks and the one chosen for the current race.
+extern Track boulTrack, suburbTrack, ironTrack;
+extern unsigned int* track;
+extern unsigned int trackSize;
+
+// ---------------------------------------------------------------------------------
+// Projection tables (view.cpp)
+// ---------------------------------------------------------------------------------
+
+// Depth in track steps of view rows 80..159.
+constexpr int TABLEZ_ROWS = 80;
+constexpr int ROAD_ROWS = 72;
+extern float tableZ[TABLEZ_ROWS];
+
+// One road row: the seven road patterns resampled to the road's width at that depth.
+struct Mip {
+    unsigned char* texels[TLIS_ROWS] = {};
+    uint16_t width = 0;
+    Mip() = default;
+    ~Mip();
+    Mip(const Mip&) = delete;
+    Mip& operator=(const Mip&) = delete;
+};
+extern Mip mips[ROAD_ROWS];
+
+// 16 rows of 320 bytes; row n is all n, the source for solid fills.
+extern unsigned char color320[16][SCREEN_W];
+
+// Fills tableZ.
+void initTableZ();
+// Fills mips from tableZ and tlis.
+void initMips();
+// Builds tableZ, mips, the sprites, the backgrounds and color320.
+void precompute();
+
+// ---------------------------------------------------------------------------------
+// Sprites (sprites.cpp)
+// ---------------------------------------------------------------------------------
+
+// A run of opaque pixels within one row of a sprite.
+struct SpriteRun {
+    uint8_t x, y, length;
+};
+
+// A run-encoded picture; 0xFF pixels are transparent. Owns pixels and runs.
+struct Sprite {
+    uint8_t width = 0;
+    uint8_t height = 0;
+    uint8_t row = 0; // first road row served (scaled car sizes only)
+    unsigned char* pixels = nullptr;
+    SpriteRun* runs = nullptr;
+    uint16_t runCount = 0;
+    Sprite() = default;
+    ~Sprite();
+    Sprite(const Sprite&) = delete;
+    Sprite& operator=(const Sprite&) = delete;
+};
+
+// A car seen from behind in 20 sizes; entry 16 is full size (60 x 50).
+constexpr int CAR_SIZE_COUNT = 20;
+constexpr int CAR_FULL_SIZE = 16;
+struct CarSprite {
+    Sprite sizes[CAR_SIZE_COUNT];
+};
+
+// The five steering poses of the own car: hard left, left, straight, right, hard right.
+struct SpriteSet {
+    const Sprite* poses[5] = {};
+};
+
+// First road row, width and height of each car size.
+extern const uint8_t CAR_SIZES[CAR_SIZE_COUNT][3];
+
+// Sprite globals, indexed by colour variant 2 x car + player.
+constexpr int CAR_VARIANTS = 6;
+extern CarSprite cars[CAR_VARIANTS];
+extern Sprite carsL[CAR_VARIANTS], carsLL[CAR_VARIANTS], carsR[CAR_VARIANTS],
+    carsRR[CAR_VARIANTS];
+extern SpriteSet spriteSet[CAR_VARIANTS];
+extern Sprite arrowLeft, arrowRight;
+
+// Background panoramas widened to 760 x 80 so any 160-column window is one copy.
+constexpr int BACKG_W = 760;
+constexpr int BACKG_H = 80;
+extern std::unique_ptr<unsigned char[]> backgs[3];
+extern unsigned char* backg;
+
+// Builds the run table of s (counting only when s.runs is null).
+void initSpriteRun(Sprite& s);
+// Builds s from a w x h source, replacing body shade 1 by c1 and 9 by c2 (0xFF: keep).
+void initSprite(Sprite& s, const signed char* src, int w, int h, unsigned char c1,
+                unsigned char c2);
+// As initSprite, mirrored left to right.
+void initSpriteHflip(Sprite& s, const signed char* src, int w, int h, unsigned char c1,
+                     unsigned char c2);
+// Builds all 20 sizes of a car from its 30 x 50 left half.
+void initCarSprite(CarSprite& cs, const signed char* src, unsigned char c1, unsigned char c2);
+// Builds every sprite global and spriteSet.
+void initSprites();
+// Fills six consecutive sprite sets from the sprite globals.
+void initSpriteSet(SpriteSet* sets);
+// Returns a newly allocated 760 x 80 background (new[]) built from a 600 x 80 panorama.
+unsigned char* initBackg(const unsigned char* src);
+// Fills backgs from the three panoramas.
+void initBackg();
+
+// Draws s at (x, y) relative to fb without clipping.
+void drawSpriteFast(unsigned char* fb, const Sprite& s, int x, int y);
+// Draws s at (x, y) clipped to columns 0..clipW-1 and rows 0..clipH-1.
+void drawSpriteSafe(unsigned char* fb, int clipW, int clipH, const Sprite& s, int x, int y);
+// Copies a w x h opaque picture to (x, y).
+void drawRect(unsigned char* fb, const unsigned char* src, int w, int h, int x, int y);
+// Draws both dashboard panels; once per race, after the framebuffer is cleared.
+void initialHudDraw(unsigned char* fb);
+
+// ---------------------------------------------------------------------------------
+// View renderer (view.cpp)
+// ---------------------------------------------------------------------------------
+
+// Draws one player's view at fb (column 0 of the view, row 0).
+void drawProto2(unsigned char* fb, const Player& me, const Player& other, const SpriteSet& mine,
+                const CarSprite& others);
+// Draws both cars in depth order, then the start lights.
+void drawCars(unsigned char* fb, int clipW, int clipH, const Player& me, const Player& other,
+              const SpriteSet& mine, const CarSprite& others, const float* xoff,
+              unsigned int trackSize);
+// Absolute value of a float.
+float myAbs(float v);
+
+// ---------------------------------------------------------------------------------
+// Selection menu (menu.cpp)
+// ---------------------------------------------------------------------------------
+
+// Selection state: car per player, track, confirmations.
+extern int menuSelCar[2];
+extern int menuSelTrack;
+extern int carSelected[2];
+extern int trackSelected;
+
+// Body colours by variant 2 x car + player: light shade (replaces 9), dark (replaces 1).
+extern const unsigned char carColorL[CAR_VARIANTS];
+extern const unsigned char carColorD[CAR_VARIANTS];
+
+// The 19 menu pictures: 12 car pictures, 6 track pictures, the down arrow.
+constexpr int MENU_PIX_COUNT = 19;
+extern std::unique_ptr<unsigned char[]> menuPix[MENU_PIX_COUNT];
+
+// Builds menuPix; once, at the end of initData.
+void initMenu();
+// Takes every queued key event and updates the selection state.
+void processMenuKeys();
+// Draws the whole menu screen for the current state.
+void drawMenu(unsigned char* framebuffer);
+// Draws one player's half of the car stage.
+void drawCarMenu(unsigned char* framebuffer, int player);
