@@ -19,7 +19,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from pngio import PngError, TRANSPARENT, read_indexed  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-ART_DIR = os.path.join(ROOT, "assets", "art")
 
 # name, width, height, C size expression (as declared in assets.h), sprite?, group
 SPRITE, OPAQUE = True, False
@@ -80,9 +79,9 @@ def table_source(name, w, h, size_expr, sprite, pixels):
     return "\n".join(lines) + "\n"
 
 
-def load(name, w, h, sprite):
+def load(art_dir, name, w, h, sprite):
     """Read and check one picture; returns (pixels, None) or (None, error text)."""
-    path = os.path.join(ART_DIR, name + ".png")
+    path = os.path.join(art_dir, name + ".png")
     try:
         pw, ph, pixels = read_indexed(path)
     except (OSError, PngError) as e:
@@ -96,12 +95,13 @@ def load(name, w, h, sprite):
     return pixels, None
 
 
-def convert_group(group):
+def convert_group(group, root=ROOT):
     """Writes the group's file; returns True if it was written or skipped cleanly."""
+    art_dir = os.path.join(root, "assets", "art")
     filename, description, extra = GROUPS[group]
     entries = [e for e in MANIFEST if e[5] == group]
     missing = [e[0] for e in entries
-               if not os.path.exists(os.path.join(ART_DIR, e[0] + ".png"))]
+               if not os.path.exists(os.path.join(art_dir, e[0] + ".png"))]
     if missing:
         print(f"{filename}: left unchanged, missing in assets/art/: "
               + ", ".join(m + ".png" for m in missing))
@@ -109,7 +109,7 @@ def convert_group(group):
 
     parts, errors = [], []
     for name, w, h, size_expr, sprite, _ in entries:
-        pixels, error = load(name, w, h, sprite)
+        pixels, error = load(art_dir, name, w, h, sprite)
         if error:
             errors.append(error)
         else:
@@ -126,7 +126,7 @@ def convert_group(group):
               "// clang-format off\n"
               "#include \"assets.h\"\n")
     text = header + "\n" + "\n".join(parts) + ("\n" + extra if extra else "")
-    out = os.path.join(ROOT, "assets", filename)
+    out = os.path.join(root, "assets", filename)
     with open(out, "w") as f:
         f.write(text)
     print(f"{filename}: written, {len(entries)} tables")
