@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include <samplerate.h>
 
 // ---------------------------------------------------------------------------------
 // The OPL3 chip model
@@ -251,6 +254,14 @@ class Opl3Chip {
 constexpr int AUDIO_RATE = 48000;
 // Frames per audio callback.
 constexpr int AUDIO_FRAMES = 512;
+
+// The one chip model, running at its native rate; written only through WriteFM.
+extern Opl3Chip chip;
+// The resampler from the chip's rate to the device's; null before initOplEmulation, after
+// opl_deinit, or when it could not be created (the callback then plays silence).
+extern SRC_STATE* src_state;
+// The callback's float buffer; it keeps its storage between callbacks.
+extern std::vector<float> samples;
 
 // Switches FM output on (enabled non-zero) or off; the port has no effect.
 void opl_init(int port, int enabled);
