@@ -44,6 +44,15 @@ void initData();
 
 // Writes the compile date as eight digits YYYYMMDD and a terminating zero (9 bytes).
 void getBuildDate(char* out);
+// The same from a date in the compiler's form "Mmm dd yyyy" (day padded with a blank).
+void formatBuildDate(const char* compilerDate, char* out);
+
+// The two cars of the race: player A (left view) and player B (right view).
+extern Player playerA, playerB;
+
+// Sets up a race on the chosen track with the chosen cars: initial positions (sides
+// drawn by rand), race state, dashboard, engines.
+void setupRace(unsigned char* framebuffer);
 
 // ---------------------------------------------------------------------------------
 // Tracks (track.cpp)
@@ -216,6 +225,9 @@ void initialHudDraw(unsigned char* fb);
 // Draws one player's view at fb (column 0 of the view, row 0).
 void drawProto2(unsigned char* fb, const Player& me, const Player& other, const SpriteSet& mine,
                 const CarSprite& others);
+// Fills xoff (80 entries, one per depth row) with the pixels by which each row of me's
+// view is shifted left to bend the road; 0 at the own car's row.
+void curveOffsets(const Player& me, float* xoff);
 // Draws both cars in depth order, then the start lights.
 void drawCars(unsigned char* fb, int clipW, int clipH, const Player& me, const Player& other,
               const SpriteSet& mine, const CarSprite& others, const float* xoff,

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, playing and testing Zotik need, when missing.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config       # build
+    libsdl2-dev libsamplerate0-dev  # the game's libraries
+    libgtest-dev libbenchmark-dev   # unit tests and benchmarks
+    xvfb xdotool imagemagick        # end-to-end tests in a real window
+    libx11-dev python3 sox          # closing the window, checking pictures and sound
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
