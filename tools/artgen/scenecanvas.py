@@ -42,7 +42,7 @@ class Canvas:
 
     def px(self, x, y, c):
         i = self._index(int(x), int(y))
-        if i is not None and c != CLEAR:
+        if i is not None and c is not None and c != CLEAR:
             self.pix[i] = c
 
     def get(self, x, y, default=None):

@@ -8,7 +8,7 @@ with a road below them.
 import os
 import sys
 
-from scenecanvas import BLACK, LGREY, WHITE, Canvas, load
+from scenecanvas import BLACK, DGREY, LGREY, WHITE, Canvas, load
 
 # Body colours per player (light, dark): A red, B cyan for the skoda and so on.
 CAR_COLOURS = [(12, 4), (11, 3), (9, 1), (14, 14), (10, 2), (13, 5)]
@@ -73,6 +73,27 @@ def panorama(name, grounds, offset=0):
     return s
 
 
+def race_views(name, grounds, offsets=(0, 200, 400), lights=True):
+    """Three race views side by side (159 x 152 each), one per ground colour, with a
+    straight road and the start-light box where the game draws it."""
+    b = load(name)
+    s = Canvas(3 * 161 - 2, 152, BLACK)
+    for i, (g, o) in enumerate(zip(grounds, offsets)):
+        x0 = 161 * i
+        for y in range(80):
+            for x in range(159):
+                s.px(x0 + x, y, b.get((o + x) % b.w, y))
+        for k in range(72):
+            z = 2.5 * 128 / 1.2 / (k + 12)
+            half = 128 * 4 / z
+            for x in range(159):
+                s.px(x0 + x, 80 + k, 8 if abs(x - 79) < half else g)
+        if lights and i == 0:
+            s.frame(x0 + 67, 4, 32, 70, BLACK)
+            s.rect(x0 + 68, 5, 30, 68, DGREY)
+    return s
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "/tmp/zotik-preview"
     os.makedirs(out, exist_ok=True)
@@ -85,6 +106,7 @@ def main():
         if os.path.exists(os.path.join(os.path.dirname(__file__), "..", "..", "assets", "art",
                                        name + ".png")):
             panorama(name, grounds).preview(os.path.join(out, name + ".png"))
+            race_views(name, grounds).preview(os.path.join(out, name + "_views.png"))
     t = os.path.join(os.path.dirname(__file__), "..", "..", "assets", "art", "title_d.png")
     if os.path.exists(t):
         load("title_d").preview(os.path.join(out, "title.png"))

@@ -1,0 +1,362 @@
+"""Draws the three race panoramas, 600 x 80 each, one full turn of the horizon.
+
+Each is drawn on a wrapping canvas so column 599 runs on into column 0. The road's
+horizon lies near row 68 and the ground starts at row 80 in the colour of the track
+segment (boul: green, grey, light green; suburb: grey, green, light green; iron:
+brown, light green, green), so every panorama ends in a dark strip (hedge, wall,
+embankment) that reads as the far edge of any of its grounds. The start lights stand
+over rows 4..73 in the middle of the view, so the skies stay calm.
+
+    python3 tools/artgen/backgrounds.py     writes assets/art/bkg_*_d.png
+"""
+
+import random
+
+from scenecanvas import (BLACK, BLUE, BROWN, CYAN, DGREY, GREEN, LBLUE, LCYAN, LGREEN, LGREY,
+                         LMAGENTA, LRED, MAGENTA, RED, WHITE, YELLOW, Canvas, mix)
+
+W, H = 600, 80
+
+
+def sky(c, stops):
+    """Vertical gradient through (row, colour) stops, ordered-dithered between them."""
+    for y in range(H):
+        for i in range(len(stops) - 1):
+            (y0, c0), (y1, c1) = stops[i], stops[i + 1]
+            if y0 <= y < y1:
+                level = int(16 * (y - y0) / (y1 - y0) + 0.5)
+                for x in range(W):
+                    c.px(x, y, mix(x, y, c0, c1, level))
+                break
+        else:
+            for x in range(W):
+                c.px(x, y, stops[-1][1])
+
+
+def cloud(c, x, y, w, h, top, shade, rng):
+    """A flat-bottomed heap of puffs, lit from the upper left."""
+    puffs = []
+    n = max(2, w // 7)
+    for i in range(n):
+        px = x + (i + 0.5) * w / n + rng.uniform(-1.5, 1.5)
+        mid = 1 - abs((i + 0.5) / n - 0.5) * 2
+        r = h * (0.45 + 0.55 * mid) * rng.uniform(0.8, 1.1)
+        puffs.append((px, y + h - r * 0.9, r * 1.25, r))
+    bottom = y + h
+    for px, py, rx, ry in puffs:
+        def col(xx, yy, px=px, py=py, rx=rx, ry=ry):
+            d = ((xx - px + rx * 0.35) / rx) ** 2 + ((yy - py + ry * 0.35) / ry) ** 2
+            if yy >= bottom - 1:
+                return shade
+            return top if d < 0.9 else mix(xx, yy, top, shade, 8 if d < 1.25 else 16)
+        c.ellipse(px, py, rx, ry, lambda xx, yy: col(xx, yy) if yy <= bottom else None)
+
+
+def tree(c, x, base, r, light=LGREEN, mid=GREEN, dark=BLACK, trunk=BROWN):
+    """A round deciduous crown on a short trunk, lit from the upper left."""
+    cy = base - r - max(2, r // 2)
+    c.rect(x - 1, cy, 2, base - cy, trunk)
+    c.px(x, cy + r, BLACK)
+
+    def col(xx, yy):
+        dx, dy = (xx + 0.5 - x) / r, (yy + 0.5 - cy) / r
+        lit = -dx * 0.6 - dy * 0.8  # towards the light
+        if lit > 0.35:
+            return mix(xx, yy, mid, light, 10 if lit < 0.6 else 16)
+        if lit < -0.45:
+            return mix(xx, yy, mid, dark, 6)
+        return mid
+    c.ellipse(x + 0.5, cy + 0.5, r, r * 0.95, col)
+
+
+def conifer(c, x, base, h, light=GREEN, dark=BLACK):
+    for i in range(h):
+        y = base - h + i
+        half = int(i * 0.35) + 1
+        for xx in range(x - half, x + half + 1):
+            c.px(xx, y, light if xx <= x else mix(xx, y, light, dark, 8))
+    c.vline(x, base - 1, base, BROWN)
+
+
+def windows(c, x0, y0, x1, y1, dx, dy, ww, wh, colour, glint=None, rng=None, lit=None):
+    """A grid of windows of ww x wh every dx, dy pixels inside the given box."""
+    for y in range(y0, y1 - wh + 1, dy):
+        for x in range(x0, x1 - ww + 1, dx):
+            col = colour
+            if rng is not None and lit is not None and rng.random() < lit[1]:
+                col = lit[0]
+            c.rect(x, y, ww, wh, col)
+            if glint is not None and col == colour:
+                c.px(x, y, glint)
+
+
+def block(c, x, w, top, base, face, light, dark):
+    """A flat-fronted building: face colour, a lit left edge and a shaded right edge."""
+    c.rect(x, top, w, base - top, face)
+    c.vline(x, top, base - 1, light)
+    c.vline(x + w - 1, top, base - 1, dark)
+    c.hline(x, x + w - 1, top, light)
+
+
+# --- boul: a city boulevard ---------------------------------------------------------
+
+def boul():
+    rng = random.Random(7)
+    c = Canvas(W, H, LBLUE, wrap=True)
+    sky(c, [(0, BLUE), (9, LBLUE), (44, LBLUE), (62, LCYAN), (80, LCYAN)])
+    for x, y, w, h in ((40, 12, 34, 7), (170, 6, 24, 5), (300, 16, 40, 8), (445, 9, 28, 6),
+                       (520, 20, 22, 5)):
+        cloud(c, x, y, w, h, WHITE, LCYAN, rng)
+
+    # Far city in the haze: pale blocks, a television tower and a cathedral.
+    x = 0
+    while x < W:
+        w = rng.randint(10, 26)
+        top = rng.randint(38, 52)
+        c.rect(x, top, w, 72 - top, LGREY)
+        windows(c, x + 2, top + 3, x + w - 1, 70, 3, 3, 1, 1, LCYAN)
+        x += w + rng.randint(0, 4)
+    tx = 250  # television tower
+    c.rect(tx, 14, 3, 58, LGREY)
+    c.vline(tx + 2, 14, 71, CYAN)
+    c.ellipse(tx + 1.5, 26.5, 4, 3, LGREY)
+    c.hline(tx - 2, tx + 4, 27, CYAN)
+    c.vline(tx + 1, 6, 13, DGREY)
+    cx = 470  # a domed cathedral
+    c.rect(cx - 12, 40, 25, 32, LGREY)
+    c.ellipse(cx + 0.5, 40.5, 9, 10, lambda xx, yy: CYAN if xx > cx + 3 else LCYAN)
+    c.vline(cx, 26, 31, DGREY)
+    c.hline(cx - 1, cx + 1, 28, DGREY)
+
+    # The boulevard's facades.
+    palettes = [(YELLOW, WHITE, BROWN), (LGREY, WHITE, DGREY), (RED, LRED, BLACK),
+                (BROWN, YELLOW, BLACK), (LRED, WHITE, RED), (DGREY, LGREY, BLACK)]
+    x = 0
+    last = None
+    while x < W - 8:
+        w = rng.randint(22, 44)
+        if x + w > W - 4:
+            w = W - x
+        face, light, dark = rng.choice([p for p in palettes if p != last])
+        last = (face, light, dark)
+        top = rng.randint(46, 56)
+        block(c, x, w, top, 76, face, light, dark)
+        win = BLACK if face in (DGREY, RED) else BLUE
+        windows(c, x + 3, top + 4, x + w - 3, 72, 5, 6, 2, 3, win, glint=LCYAN)
+        c.hline(x, x + w - 1, top + 1, dark)  # cornice shadow
+        roof = rng.random()
+        if roof < 0.35:  # a pitched roof of red tiles
+            for i in range(w // 2):
+                c.hline(x + i, x + w - 1 - i, top - 1 - i // 2,
+                        LRED if i % 2 == 0 and i < 3 else RED)
+        elif roof < 0.5:  # a corner turret with a green copper cap
+            c.rect(x + 2, top - 6, 6, 6, face)
+            c.vline(x + 2, top - 6, top - 1, light)
+            c.polygon([(x + 1, top - 6), (x + 5, top - 12), (x + 9, top - 6)],
+                      lambda xx, yy: LCYAN if xx < x + 5 else CYAN)
+        x += w
+
+    # Trees and street lamps along the boulevard, a clipped hedge in front.
+    for i in range(24):
+        tx = i * 25 + rng.randint(-3, 3)
+        tree(c, tx, 76, rng.randint(6, 8))
+        lx = tx + 12
+        c.vline(lx, 60, 76, DGREY)
+        c.hline(lx - 2, lx, 60, DGREY)
+        c.px(lx - 2, 61, YELLOW)
+    for x in range(W):
+        for y in range(74, 80):
+            if y == 74 and (x * 7) % 5 == 0:
+                continue
+            c.px(x, y, GREEN if y < 77 else mix(x, y, GREEN, BLACK, 8 if y < 79 else 16))
+        if (x * 13) % 6 == 0:
+            c.px(x, 75, LGREEN)
+    return c
+
+
+# --- suburb: houses and gardens -----------------------------------------------------
+
+def house(c, x, base, w, h, wall, roof, roof_dark, rng):
+    """A family house: a wall with windows and a door, a pitched roof, maybe a chimney."""
+    top = base - h
+    c.rect(x, top, w, h, wall)
+    c.vline(x + w - 1, top, base - 1, LGREY if wall == WHITE else DGREY)
+    # Roof overhanging by one pixel, ridge at a third of the wall width above.
+    rh = w // 3 + 1
+    c.polygon([(x - 1, top + 0.5), (x + w / 2, top - rh), (x + w + 1, top + 0.5)],
+              lambda xx, yy: roof if xx < x + w / 2 else roof_dark)
+    if rng.random() < 0.6:
+        chx = x + w * 2 // 3
+        c.rect(chx, top - rh + 1, 2, rh - 1, DGREY)
+        c.px(chx, top - rh + 1, LGREY)
+    c.hline(x - 1, x + w, top, BLACK)
+    for i in range(w // 7):
+        wx = x + 3 + i * 7
+        if wx + 3 > x + w - 2:
+            break
+        c.rect(wx, top + 3, 3, 3, BLUE)
+        c.px(wx, top + 3, LCYAN)
+        c.hline(wx, wx + 2, top + 6, WHITE)
+    d = x + w // 2 - 1 + rng.choice((-3, 3))
+    c.rect(d, base - 5, 2, 5, BROWN)
+
+
+def suburb():
+    rng = random.Random(11)
+    c = Canvas(W, H, LBLUE, wrap=True)
+    sky(c, [(0, LBLUE), (38, LBLUE), (50, LCYAN), (80, LCYAN)])
+    for x, y, w, h in ((20, 10, 30, 7), (130, 18, 22, 5), (260, 8, 36, 8), (390, 14, 26, 6),
+                       (500, 6, 30, 7)):
+        cloud(c, x, y, w, h, WHITE, LCYAN, rng)
+    # Rolling hills far off.
+    for x in range(W):
+        import math
+        hgt = 54 + 5 * math.sin(x * 2 * math.pi / 600 * 3) + 3 * math.sin(x * 2 * math.pi / 600 * 7 + 1)
+        for y in range(int(hgt), 72):
+            c.px(x, y, mix(x, y, CYAN, GREEN, 6 if y < hgt + 3 else 12))
+        c.px(x, int(hgt), LGREEN if (x % 3) else CYAN)
+    # A church spire on the hill.
+    c.rect(404, 44, 5, 14, WHITE)
+    c.polygon([(403, 44), (406.5, 32), (410, 44)], lambda xx, yy: RED if xx < 407 else BLACK)
+    c.px(406, 48, DGREY)
+
+    walls = [WHITE, YELLOW, LGREY, LRED, WHITE]
+    roofs = [(RED, BLACK), (LRED, RED), (BROWN, BLACK), (DGREY, BLACK)]
+    x = 4
+    while x < W - 30:
+        w = rng.randint(24, 36)
+        h = rng.randint(10, 15)
+        roof, roof_dark = rng.choice(roofs)
+        house(c, x, 74, w, h, rng.choice(walls), roof, roof_dark, rng)
+        gap = rng.randint(8, 16)
+        if gap > 10:
+            if rng.random() < 0.5:
+                tree(c, x + w + gap // 2, 74, rng.randint(5, 7))
+            else:
+                conifer(c, x + w + gap // 2, 74, rng.randint(12, 16))
+        x += w + gap
+    # Garden hedge with a white picket fence in front of it.
+    for x in range(W):
+        for y in range(72, 80):
+            if y < 76:
+                c.px(x, y, mix(x, y, GREEN, LGREEN, 5) if y == 72 else GREEN)
+            else:
+                c.px(x, y, mix(x, y, GREEN, BLACK, 6 if y < 78 else 12))
+        if x % 4 == 0:
+            c.vline(x, 73, 78, WHITE)
+            c.px(x, 79, LGREY)
+            c.px(x + 1, 74, LGREY)
+    c.hline(0, W - 1, 75, WHITE)
+    return c
+
+
+# --- iron: an ironworks at sundown --------------------------------------------------
+
+def smoke(c, x, y, rng, n=12, light=LGREY, dark=DGREY):
+    """A plume rising from (x, y), bent over by the wind to the right, lit on its
+    upper left and thinning out (dithered away) as it spreads."""
+    px, py = float(x), float(y) - 1
+    for i in range(n):
+        r = 1.2 + i * 0.5
+        px += 0.6 + i * 0.35 + rng.uniform(-0.3, 0.3)
+        py -= max(0.6, 2.2 - i * 0.22)
+        thin = min(16, i * 16 // n)  # how far this puff has thinned
+
+        def col(xx, yy, px=px, py=py, r=r, thin=thin):
+            from scenecanvas import BAYER4
+            if thin > BAYER4[(yy + 1) & 3][(xx + 2) & 3] + 2:
+                return None  # sky shows through the thinning smoke
+            lit = (xx - px) * 0.6 + (yy - py) * 0.8
+            return light if lit < -r * 0.2 else (mix(xx, yy, light, dark, 8) if lit < r * 0.4 else dark)
+        c.ellipse(px, py, r * 1.3, r, col)
+
+
+def chimney(c, x, top, base, w, rng):
+    c.rect(x, top, w, base - top, DGREY)
+    c.vline(x, top, base - 1, LGREY)
+    for y in range(top + 2, top + 9, 4):  # warning bands
+        c.rect(x, y, w, 2, RED)
+        c.px(x, y, LRED)
+    c.rect(x - 1, top, w + 2, 1, BLACK)
+
+
+def iron():
+    rng = random.Random(5)
+    c = Canvas(W, H, BLUE, wrap=True)
+    # Sundown: bands of solid colour with short dithered seams keep it calm.
+    sky(c, [(0, BLUE), (5, BLUE), (11, MAGENTA), (20, MAGENTA), (27, RED), (38, RED),
+            (45, LRED), (53, LRED), (60, YELLOW), (80, YELLOW)])
+    # A low sun sinking behind the works.
+    c.ellipse(150.5, 52.5, 8, 8, lambda xx, yy: WHITE if (xx - 149) ** 2 + (yy - 51) ** 2 < 20 else YELLOW)
+    for y in (50, 54, 57):  # thin cloud streaks across it
+        c.hline(138, 164, y, LRED)
+
+    # Far works: sheds and gas holders in dark red haze.
+    x = 0
+    while x < W:
+        w = rng.randint(16, 40)
+        top = rng.randint(56, 64)
+        c.rect(x, top, w, 74 - top, RED)
+        for sx in range(x, x + w, 6):  # saw-tooth roofs
+            c.line(sx, top, sx + 4, top - 3, RED)
+            c.vline(sx + 4, top - 3, top, RED)
+        x += w + rng.randint(2, 10)
+    for gx in (60, 330, 510):
+        c.ellipse(gx, 62, 11, 9, lambda xx, yy: MAGENTA if xx < 56 else RED)
+        c.rect(gx - 11, 62, 22, 12, RED)
+        for yy in range(54, 74, 3):
+            c.hline(gx - 11, gx + 10, yy, MAGENTA)
+
+    # The works itself: blast furnaces, stoves, chimneys and a conveyor bridge.
+    def furnace(x):
+        c.rect(x, 38, 12, 36, BLACK)
+        c.polygon([(x - 2, 74), (x + 2, 48), (x + 10, 48), (x + 14, 74)], BLACK)
+        c.rect(x + 3, 28, 6, 10, BLACK)
+        c.vline(x + 5, 18, 28, BLACK)
+        for yy in (44, 52, 60):
+            c.hline(x - 1, x + 12, yy, DGREY)
+        c.rect(x + 4, 66, 4, 8, LRED)  # glow from the tapping hole
+        c.rect(x + 5, 67, 2, 7, YELLOW)
+        for sx in (x + 16, x + 22, x + 28):  # hot-blast stoves
+            c.rect(sx, 44, 5, 30, BLACK)
+            c.ellipse(sx + 2.5, 44.5, 2.5, 2.5, BLACK)
+            c.vline(sx, 45, 73, DGREY)
+        c.line(x + 12, 40, x + 40, 62, BLACK)  # skip incline
+        c.line(x + 12, 41, x + 40, 63, BLACK)
+
+    for fx in (30, 230, 420):
+        furnace(fx)
+    for chx, top in ((100, 14), (108, 22), (190, 18), (300, 12), (312, 20), (380, 24),
+                     (480, 16), (560, 20)):
+        chimney(c, chx, top, 74, 4, rng)
+        smoke(c, chx + 2, top, rng)
+    # Halls with lit windows along the bottom.
+    x = 0
+    while x < W:
+        w = rng.randint(24, 48)
+        top = rng.randint(62, 67)
+        c.rect(x, top, w, 76 - top, BLACK)
+        c.hline(x, x + w - 1, top, DGREY)
+        windows(c, x + 3, top + 3, x + w - 2, 73, 4, 4, 2, 2, DGREY, rng=rng, lit=(YELLOW, 0.35))
+        x += w + rng.randint(0, 6)
+    # Rail embankment: cinders, a track, a fence line.
+    for x in range(W):
+        for y in range(75, 80):
+            c.px(x, y, mix(x, y, BLACK, BROWN, 4 if y < 78 else 7))
+        c.px(x, 76, DGREY)
+        if x % 3 == 0:
+            c.px(x, 77, BROWN)
+    for x in range(0, W, 10):
+        c.vline(x, 72, 75, DGREY)
+    c.hline(0, W - 1, 73, DGREY)
+    return c
+
+
+def main():
+    boul().save("bkg_boul_d")
+    suburb().save("bkg_sub_d")
+    iron().save("bkg_iron_d")
+
+
+if __name__ == "__main__":
+    main()
