@@ -58,18 +58,27 @@ def track_card(name, segments):
     plan = [(x + mx + 3, y + my + 3, g) for x, y, g in plan]
     m = Canvas(w, h, CLEAR)
     for x, y, g in plan:
-        m.ellipse(x, y, 2.2, 2.2, g)
+        m.ellipse(x, y, 2.4, 2.4, g)
     m.outline(lambda v: v != CLEAR and v != BLACK, BLACK)
     for x, y, g in plan:
-        m.ellipse(x, y, 0.8, 0.8, DGREY)
-    # Start line: a chequered bar across the road at step 0, with a flag.
+        m.ellipse(x, y, 0.9, 0.9, DGREY)
+    # Start line across the road at step 0, and a chequered flag beside it, on the
+    # side away from the middle of the loop.
     sx, sy, _ = plan[0]
-    nx, ny, _ = plan[3]
-    dx, dy = nx - sx, ny - sy
-    length = math.hypot(dx, dy)
-    px_, py_ = -dy / length, dx / length
-    for i in range(-2, 3):
-        m.px(round(sx + px_ * i), round(sy + py_ * i), WHITE if i % 2 == 0 else BLACK)
+    nx, ny, _ = plan[4]
+    length = math.hypot(nx - sx, ny - sy)
+    ux, uy = (nx - sx) / length, (ny - sy) / length
+    for i in range(-1, 2):
+        m.px(round(sx - uy * i), round(sy + ux * i), WHITE)
+    mx_ = sum(p[0] for p in plan) / len(plan)
+    my_ = sum(p[1] for p in plan) / len(plan)
+    side = 1 if (-uy) * (sx - mx_) + ux * (sy - my_) > 0 else -1
+    fx = min(max(round(sx - uy * 7 * side), 3), w - 4)
+    fy = min(max(round(sy + ux * 7 * side), 3), h - 5)
+    m.frame(fx - 3, fy - 3, 7, 7, BLACK)
+    for yy in range(5):
+        for xx in range(5):
+            m.px(fx - 2 + xx, fy - 2 + yy, BLACK if (xx // 2 + yy // 2) % 2 else WHITE)
     c.blit(m, 0, 0)
     # The name on the right, in the track's ground colours (its first ground on top).
     grounds = []
@@ -105,12 +114,20 @@ def track_card(name, segments):
 # --- arrow and OK mark --------------------------------------------------------------
 
 def up_arrow():
-    """A chunky yellow arrow; the menu flips it upside down for the down arrow, so
-    its shading runs left to right only."""
+    """A chunky yellow arrow with a black rim; the menu flips it upside down for the
+    down arrow, so its light edge is the left one, which survives the flip."""
     w, h = 23, 13
     c = Canvas(w, h, MENU_GROUND)
-    shape = [(11.5, 0.5), (22.5, 8.5), (16.5, 8.5), (16.5, 12.5), (6.5, 12.5), (6.5, 8.5), (0.5, 8.5)]
-    c.polygon(shape, lambda x, y: WHITE if x < 9 else (YELLOW if x < 15 else mix(x, y, YELLOW, BROWN, 6)))
+    inside = set()
+    for r in range(1, 8):  # the head, widening 1.5 pixels a row on each side
+        half = int(1.5 * (r - 1) + 0.5)
+        inside.update((x, r) for x in range(11 - half, 12 + half))
+    for r in range(8, 12):  # the shaft
+        inside.update((x, r) for x in range(8, 15))
+    for x, y in inside:
+        left_edge = (x - 1, y) not in inside
+        right_edge = (x + 1, y) not in inside
+        c.px(x, y, WHITE if left_edge else (BROWN if right_edge else YELLOW))
     c.outline(lambda v: v != MENU_GROUND and v != BLACK, BLACK)
     return c
 

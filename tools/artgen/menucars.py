@@ -107,64 +107,87 @@ def skoda():
 
 
 def trabant():
-    """A small two-stroke compact: short flat front and rear, long glasshouse, little
-    fins over the tail lamps."""
+    """A small two-stroke compact: upright and short, flat front and rear faces, a
+    tall glasshouse under a white roof, little fins over the tail lamps."""
     c = Canvas(W, H, CLEAR)
-    c.span = (15, 110)
-    body = [(16, 17), (20, 16), (33, 17), (40, 9), (44, 8), (76, 8), (80, 9), (88, 18),
-            (106, 20), (108, 22), (108, 31), (16, 31)]
+    c.span = (18, 108)
+    body = [(19, 18), (22, 17), (34, 17), (41, 7), (44, 6), (75, 6), (78, 7), (85, 17),
+            (104, 18), (106, 19), (106, 31), (19, 31)]
     c.polygon(body, body_shade(26))
-    glass(c, [(36, 17), (42, 10), (56, 10), (56, 17)])
-    glass(c, [(59, 17), (59, 10), (77, 10), (85, 18), (59, 18)])
-    c.vline(57, 9, 17, L)
-    c.vline(58, 9, 29, D)
-    c.vline(85, 19, 29, D)
-    # A white roof, as the two-tone ones had.
-    c.hline(44, 76, 8, WHITE)
-    c.hline(42, 78, 9, WHITE)
-    c.hline(17, 34, 16, WHITE)
-    c.hline(88, 105, 19, WHITE)
-    c.hline(17, 107, 24, D)
-    c.rect(64, 21, 4, 1, LGREY)
-    c.rect(105, 21, 3, 3, YELLOW)
-    c.rect(16, 18, 2, 3, RED)
-    c.rect(104, 28, 6, 3, LGREY)
-    c.hline(104, 109, 28, WHITE)
-    c.rect(14, 28, 6, 3, LGREY)
-    c.hline(14, 19, 28, WHITE)
-    wheel(c, 33, 31, 5.5)
+    c.polygon([(19, 18), (19, 15), (22, 17)], L)  # tail fin
+    glass(c, [(37, 17), (43, 9), (57, 9), (57, 17)])
+    glass(c, [(60, 17), (60, 9), (75, 9), (82, 17)])
+    c.vline(58, 8, 17, L)
+    c.vline(59, 8, 29, D)  # door shut lines
+    c.vline(83, 18, 29, D)
+    c.vline(36, 18, 29, D)
+    c.hline(43, 76, 6, WHITE)  # the white roof
+    c.hline(42, 77, 7, WHITE)
+    c.hline(41, 78, 8, LGREY)
+    c.hline(20, 105, 23, D)  # the flank crease
+    c.hline(20, 105, 22, WHITE)
+    top_light(c, 20, 41)
+    top_light(c, 79, 106)
+    c.rect(64, 20, 4, 1, LGREY)
+    c.vline(106, 20, 26, DGREY)  # flat face with its grille slats
+    for y in (21, 23, 25):
+        c.px(105, y, BLACK)
+    c.rect(104, 19, 3, 3, YELLOW)
+    c.px(104, 19, WHITE)
+    c.rect(19, 18, 2, 4, RED)
+    c.px(19, 18, LRED)
+    c.rect(103, 28, 6, 3, LGREY)
+    c.hline(103, 108, 28, WHITE)
+    c.rect(16, 28, 6, 3, LGREY)
+    c.hline(16, 21, 28, WHITE)
+    wheel(c, 34, 31, 5.5)
     wheel(c, 91, 31, 5.5)
     c.outline(lambda v: v != CLEAR and v != BLACK, BLACK)
     return c
 
 
 def beetle():
-    """The round-backed beetle: one arched body, separate wings over the wheels and a
-    running board between them."""
+    """The round-backed beetle: one arched shell falling away in a long curve behind,
+    separate wings over the wheels and a running board between them."""
     c = Canvas(W, H, CLEAR)
-    c.span = (12, 114)
-    shell = smooth([(14, 29), (16, 20), (26, 11), (42, 6), (58, 6), (70, 8), (80, 16),
-                    (100, 20), (108, 24), (109, 29), (60, 30)], 10)
-    c.polygon(shell, body_shade(25))
-    # Wings: front and rear mudguards as separate rounded humps.
-    c.polygon(smooth([(84, 29), (88, 22), (96, 19), (104, 21), (110, 28), (112, 31), (84, 31)], 6),
-              body_shade(27))
-    c.polygon(smooth([(13, 31), (15, 23), (22, 19), (32, 19), (40, 23), (42, 31)], 6),
-              body_shade(27))
-    c.rect(42, 28, 43, 3, DGREY)  # running board
-    c.hline(42, 84, 28, LGREY)
-    glass(c, [(39, 15), (44, 10), (56, 9), (56, 15)])
-    glass(c, [(59, 15), (59, 9), (67, 10), (74, 15)])
-    c.hline(20, 92, 16, L)
-    top_light(c, 14, 80)
-    c.vline(58, 9, 27, D)
-    c.rect(62, 18, 4, 1, LGREY)
-    c.ellipse(105.5, 22.5, 2, 2, YELLOW)  # headlamp in the wing
-    c.px(104, 21, WHITE)
-    c.rect(15, 22, 2, 3, RED)
-    c.rect(106, 29, 8, 2, LGREY)
-    c.rect(10, 29, 7, 2, LGREY)
-    wheel(c, 29, 31, 6)
-    wheel(c, 97, 31, 6)
+    c.span = (11, 112)
+    shell = smooth([(15, 28), (15, 21), (21, 13), (32, 7), (46, 4), (58, 5), (66, 8),
+                    (72, 13), (84, 17), (96, 21), (103, 27), (60, 29)], 10)
+    c.polygon(shell, body_shade(24))
+    # Wings: front and rear mudguards as separate rounded humps, set off from the
+    # shell by a dark seam with a lit edge under it.
+    for pts in ([(81, 30), (84, 23), (93, 19), (102, 20), (108, 25), (111, 31), (82, 31)],
+                [(12, 31), (14, 24), (21, 19), (31, 19), (39, 23), (42, 31)]):
+        wing = Canvas(W, H, CLEAR)
+        wing.polygon(smooth(pts, 6), body_shade(26))
+        c.blit(wing, 0, 0)
+        for x in range(W):
+            top = next((y for y in range(H) if wing.get(x, y) != CLEAR), None)
+            if top is not None and c.get(x, top - 1) in (L, D):
+                c.px(x, top - 1, D)
+                c.px(x, top, WHITE if x < pts[2][0] else L)
+    c.rect(42, 27, 40, 3, DGREY)  # running board
+    c.hline(42, 81, 27, LGREY)
+    # Side windows: a door window and the rounded quarter light behind it.
+    glass(c, [(56, 14), (56, 7), (62, 7), (66, 9), (70, 14)])
+    glass(c, smooth([(37, 14), (40, 9), (46, 7), (53, 7), (53, 14)], 4))
+    c.vline(54, 7, 14, L)
+    c.vline(55, 7, 14, L)
+    top_light(c, 16, 78)
+    c.vline(71, 15, 26, D)  # door shut lines
+    c.vline(55, 15, 26, D)
+    c.rect(58, 17, 4, 1, LGREY)
+    c.hline(22, 100, 17, WHITE)  # a chrome strip along the waist
+    for x in range(24, 35, 2):  # engine-lid louvres
+        c.px(x, 13 + (35 - x) // 5, D)
+    c.ellipse(104.5, 21.5, 2, 2.2, YELLOW)  # headlamp in the wing
+    c.px(104, 20, WHITE)
+    c.rect(13, 22, 2, 3, RED)
+    c.rect(104, 29, 9, 2, LGREY)
+    c.hline(104, 112, 29, WHITE)
+    c.rect(9, 29, 8, 2, LGREY)
+    c.hline(9, 16, 29, WHITE)
+    wheel(c, 27, 31, 6)
+    wheel(c, 96, 31, 6)
     c.outline(lambda v: v != CLEAR and v != BLACK, BLACK)
     return c
