@@ -1,1 +1,533 @@
-// (being written)
+// The race simulation: start sequence, driving, collisions between the two cars, laps
+// and the finish. One call of simStep is one frame, 1/20 s.
+#include "sim.h"
+
+#include "sdltk.h"
+#include "sound.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+
+int32_t state = 0;
+int32_t stateTick = 0;
+int32_t simLights = 0;
+int32_t simExitToMenu = 0;
+
+float brakeForce = 9000.0f;
+
+// ---------------------------------------------------------------------------------
+// Tables (printed by tools/sim_tables.py)
+// ---------------------------------------------------------------------------------
+
+// sin and cos of k whole degrees, k = 0..90, rounded to six decimals.
+// Motion only reads entries 0..45, the steering limit.
+// motorFnum[i]: the engine pitch at speed i / 10 steps per second as an OPL3 F-number at
+// block 1, floor(f * 2^19 / 49716) (49716 Hz is the chip's sample rate). f is the pitch
+// of a four-speed gearbox, 0.9, 0.45, 0.3 and 0.216 Hz per entry, changing up before
+// 75 Hz (at entries 84, 167 and 250) and never below the 35 Hz idle.
+// clang-format off
+const float tableSin[91] = {
+    0.000000f, 0.017452f, 0.034899f, 0.052336f, 0.069756f, 0.087156f, 0.104528f, 0.121869f, // 0
+    0.139173f, 0.156434f, 0.173648f, 0.190809f, 0.207912f, 0.224951f, 0.241922f, 0.258819f, // 8
+    0.275637f, 0.292372f, 0.309017f, 0.325568f, 0.342020f, 0.358368f, 0.374607f, 0.390731f, // 16
+    0.406737f, 0.422618f, 0.438371f, 0.453990f, 0.469472f, 0.484810f, 0.500000f, 0.515038f, // 24
+    0.529919f, 0.544639f, 0.559193f, 0.573576f, 0.587785f, 0.601815f, 0.615661f, 0.629320f, // 32
+    0.642788f, 0.656059f, 0.669131f, 0.681998f, 0.694658f, 0.707107f, 0.719340f, 0.731354f, // 40
+    0.743145f, 0.754710f, 0.766044f, 0.777146f, 0.788011f, 0.798636f, 0.809017f, 0.819152f, // 48
+    0.829038f, 0.838671f, 0.848048f, 0.857167f, 0.866025f, 0.874620f, 0.882948f, 0.891007f, // 56
+    0.898794f, 0.906308f, 0.913545f, 0.920505f, 0.927184f, 0.933580f, 0.939693f, 0.945519f, // 64
+    0.951057f, 0.956305f, 0.961262f, 0.965926f, 0.970296f, 0.974370f, 0.978148f, 0.981627f, // 72
+    0.984808f, 0.987688f, 0.990268f, 0.992546f, 0.994522f, 0.996195f, 0.997564f, 0.998630f, // 80
+    0.999391f, 0.999848f, 1.000000f, // 88
+};
+const float tableCos[91] = {
+    1.000000f, 0.999848f, 0.999391f, 0.998630f, 0.997564f, 0.996195f, 0.994522f, 0.992546f, // 0
+    0.990268f, 0.987688f, 0.984808f, 0.981627f, 0.978148f, 0.974370f, 0.970296f, 0.965926f, // 8
+    0.961262f, 0.956305f, 0.951057f, 0.945519f, 0.939693f, 0.933580f, 0.927184f, 0.920505f, // 16
+    0.913545f, 0.906308f, 0.898794f, 0.891007f, 0.882948f, 0.874620f, 0.866025f, 0.857167f, // 24
+    0.848048f, 0.838671f, 0.829038f, 0.819152f, 0.809017f, 0.798636f, 0.788011f, 0.777146f, // 32
+    0.766044f, 0.754710f, 0.743145f, 0.731354f, 0.719340f, 0.707107f, 0.694658f, 0.681998f, // 40
+    0.669131f, 0.656059f, 0.642788f, 0.629320f, 0.615661f, 0.601815f, 0.587785f, 0.573576f, // 48
+    0.559193f, 0.544639f, 0.529919f, 0.515038f, 0.500000f, 0.484810f, 0.469472f, 0.453990f, // 56
+    0.438371f, 0.422618f, 0.406737f, 0.390731f, 0.374607f, 0.358368f, 0.342020f, 0.325568f, // 64
+    0.309017f, 0.292372f, 0.275637f, 0.258819f, 0.241922f, 0.224951f, 0.207912f, 0.190809f, // 72
+    0.173648f, 0.156434f, 0.139173f, 0.121869f, 0.104528f, 0.087156f, 0.069756f, 0.052336f, // 80
+    0.034899f, 0.017452f, 0.000000f, // 88
+};
+const uint16_t motorFnum[MOTOR_FNUM_COUNT] = {
+    369, 369, 369, 369, 369, 369, 369, 369, 369, 369, // 0
+    369, 369, 369, 369, 369, 369, 369, 369, 369, 369, // 10
+    369, 369, 369, 369, 369, 369, 369, 369, 369, 369, // 20
+    369, 369, 369, 369, 369, 369, 369, 369, 369, 370, // 30
+    379, 389, 398, 408, 417, 427, 436, 446, 455, 465, // 40
+    474, 484, 493, 503, 512, 522, 531, 540, 550, 559, // 50
+    569, 578, 588, 597, 607, 616, 626, 635, 645, 654, // 60
+    664, 673, 683, 692, 702, 711, 721, 730, 740, 749, // 70
+    759, 768, 778, 787, 398, 403, 408, 412, 417, 422, // 80
+    427, 431, 436, 441, 446, 450, 455, 460, 465, 469, // 90
+    474, 479, 484, 488, 493, 498, 503, 507, 512, 517, // 100
+    522, 526, 531, 536, 540, 545, 550, 555, 559, 564, // 110
+    569, 574, 578, 583, 588, 593, 597, 602, 607, 612, // 120
+    616, 621, 626, 631, 635, 640, 645, 650, 654, 659, // 130
+    664, 669, 673, 678, 683, 688, 692, 697, 702, 707, // 140
+    711, 716, 721, 726, 730, 735, 740, 745, 749, 754, // 150
+    759, 764, 768, 773, 778, 783, 787, 528, 531, 534, // 160
+    537, 540, 544, 547, 550, 553, 556, 559, 563, 566, // 170
+    569, 572, 575, 578, 582, 585, 588, 591, 594, 597, // 180
+    601, 604, 607, 610, 613, 616, 620, 623, 626, 629, // 190
+    632, 635, 639, 642, 645, 648, 651, 654, 658, 661, // 200
+    664, 667, 670, 673, 677, 680, 683, 686, 689, 692, // 210
+    696, 699, 702, 705, 708, 711, 714, 718, 721, 724, // 220
+    727, 730, 733, 737, 740, 743, 746, 749, 752, 756, // 230
+    759, 762, 765, 768, 771, 775, 778, 781, 784, 787, // 240
+    569, 571, 574, 576, 578, 580, 583, 585, 587, 589, // 250
+    592, 594, 596, 599, 601, 603, 605, 608, 610, 612, // 260
+    615, 617, 619, 621, 624, 626, 628, 630, 633, 635, // 270
+    637, 640, 642, 644, 646, 649, 651, 653, 656, 658, // 280
+    660, 662, 665, 667, 669, 671, 674, 676, 678, 681, // 290
+    683, 685, 687, 690, 692, 694, 697, 699, 701, 703, // 300
+    706, 708, 710, 712, 715, 717, 719, 722, 724, 726, // 310
+    728, 731, 733, 735, 738, 740, 742, 744, 747, 749, // 320
+    751, 753, 756, 758, 760, 763, 765, 767, 769, 772, // 330
+    774, 776, 779, 781, 783, 785, 788, 790, 792, 794, // 340
+    797, 799, 801, 804, 806, 808, 810, 813, 815, 817, // 350
+    820, 822, 824, 826, 829, 831, 833, 835, 838, 840, // 360
+    842, 845, 847, 849, 851, 854, 856, 858, 861, 863, // 370
+    865, 867, 870, 872, 874, 876, 879, 881, 883, 886, // 380
+    888, 890, 892, 895, 897, 899, 902, 904, 906, 908, // 390
+};
+// clang-format on
+
+// ---------------------------------------------------------------------------------
+// Vehicle motion
+// ---------------------------------------------------------------------------------
+
+namespace {
+
+constexpr double STEP_S = 0.05;         // one simulation step, in seconds
+constexpr double DRIVE_FORCE = 6000.0;  // while accelerate is held
+constexpr double CAR_MASS = 1000.0;     // the net force is divided by it
+constexpr float ROAD_HALF_WIDTH = 3.5f; // on the road strictly inside +-3.5
+constexpr int STEER_RATE = 3;           // degrees per step
+constexpr int STEER_LIMIT = 45;         // degrees
+constexpr int STEER_TABLE_LAST = 90;    // last entry of tableSin and tableCos
+// Sideways speed limit, 25/6 road units per second, and the move it allows in a step.
+constexpr float SIDE_SPEED_LIMIT = 4.1666665f;
+constexpr float SIDE_MOVE_LIMIT = 0.20833333f;
+// Pose thresholds: steering angles in degrees, shares of the sideways speed limit.
+constexpr int LEAN_SOFT_ANGLE = 10;
+constexpr int LEAN_HARD_ANGLE = 20;
+constexpr double LEAN_MIN_RATIO = 0.3;
+constexpr double LEAN_HARD_RATIO = 0.7;
+// A curved step pushes a car this far outwards, in road units, per step driven over it.
+constexpr double CURVE_DRIFT = 0.6;
+// The start/finish line lies this many steps before the end of the step table.
+constexpr unsigned LINE_FROM_END = 4;
+// Line crossings that complete a race: the first comes right after the start.
+constexpr int32_t FINISH_CROSSINGS = 4;
+
+bool isOnRoad(const Player& p) {
+    return p.x > -ROAD_HALF_WIDTH && p.x < ROAD_HALF_WIDTH;
+}
+
+// A double stored as float, clamped to the float range rather than overflowing.
+float toFloat(double v) {
+    if (v > FLT_MAX) return FLT_MAX;
+    if (v < -FLT_MAX) return -FLT_MAX;
+    return static_cast<float>(v);
+}
+
+// |steer| as an index into the angle tables, whatever the value.
+int steerIndex(int32_t steer) {
+    long long a = std::llabs(static_cast<long long>(steer));
+    return static_cast<int>(std::min<long long>(a, STEER_TABLE_LAST));
+}
+
+// Curvature of step k of a loop of n steps: +1 bends right, -1 bends left.
+int curvatureAt(const unsigned int* track, unsigned int n, long long k) {
+    k %= static_cast<long long>(n);
+    if (k < 0) k += n;
+    switch ((track[k] >> 8) & 0xFF) {
+    case 0x01:
+        return 1;
+    case 0xFF:
+        return -1;
+    default:
+        return 0;
+    }
+}
+
+// Sum of the curvature over one whole lap.
+double lapCurvature(const unsigned int* track, unsigned int n) {
+    long long sum = 0;
+    for (unsigned int k = 0; k < n; k++)
+        sum += curvatureAt(track, n, k);
+    return static_cast<double>(sum);
+}
+
+// Brings z into [0, n) after a move of more than a lap (only possible on very short
+// tracks); zOld follows by the same amount so that line crossings still count.
+void wrapWholeLaps(float& z, float& zOld, unsigned int n) {
+    double loop = n;
+    if ((z >= 0 && z < loop) || !std::isfinite(z)) return;
+    double within = std::fmod(static_cast<double>(z), loop); // exact
+    if (within < 0) within += loop;
+    zOld = toFloat(static_cast<double>(zOld) - z + within);
+    z = static_cast<float>(within);
+    if (z >= loop) { // rounded up to the end of the loop
+        z = 0.0f;
+        zOld = toFloat(zOld - loop);
+    }
+}
+
+} // namespace
+
+void simStepTurn(Player& p, int left, int right) {
+    long long steer = p.steer; // wide, so that a stray value cannot overflow
+    if (left && !right)
+        steer += STEER_RATE;
+    else if (right && !left)
+        steer -= STEER_RATE;
+    else if (!left && !right) {
+        if (steer < 0)
+            steer += STEER_RATE;
+        else if (steer > 0)
+            steer -= STEER_RATE;
+    }
+    p.steer = static_cast<int32_t>(std::clamp<long long>(steer, -STEER_LIMIT, STEER_LIMIT));
+}
+
+float airDrag(float speed, bool onRoad) {
+    // Evaluated in float: an absurd speed gives infinity, never an out-of-range conversion.
+    return (onRoad ? 9.0f : 20.0f) * speed * speed;
+}
+
+float rollDrag(bool onRoad) {
+    return onRoad ? 600.0f : 4800.0f;
+}
+
+void updateSpeed(Player& p, bool accelerate, bool brake) {
+    bool onRoad = isOnRoad(p);
+    double force = accelerate ? DRIVE_FORCE : 0.0;
+    if (brake) force -= brakeForce;
+    force = force - airDrag(p.speed, onRoad) - rollDrag(onRoad);
+    double v = p.speed + force / CAR_MASS * STEP_S;
+    // Resistance stops the car, it never drives it backwards (a NaN also ends at 0).
+    p.speed = v >= 0 ? toFloat(v) : 0.0f;
+}
+
+void advancePos(Player& p) {
+    int a = steerIndex(p.steer);
+    float v = p.speed;
+    p.z = toFloat(p.z + STEP_S * v * tableCos[a]);
+
+    float side = toFloat(static_cast<double>(v) * tableSin[a]);
+    float ratio, move;
+    if (side > SIDE_SPEED_LIMIT) {
+        ratio = 1.0f;
+        move = SIDE_MOVE_LIMIT;
+    } else {
+        ratio = static_cast<float>(side / static_cast<double>(SIDE_SPEED_LIMIT));
+        move = static_cast<float>(STEP_S * side);
+    }
+
+    int k;
+    if (a <= LEAN_SOFT_ANGLE)
+        k = 0;
+    else if (a <= LEAN_HARD_ANGLE)
+        k = 1;
+    else
+        k = ratio >= LEAN_HARD_RATIO ? 2 : 1;
+    if (ratio < LEAN_MIN_RATIO) // too slow to show a turn
+        k = 0;
+
+    if (p.steer < 0) { // steering right
+        p.x = toFloat(p.x + static_cast<double>(move));
+        p.lean = k;
+    } else {
+        p.x = toFloat(p.x - static_cast<double>(move));
+        p.lean = -k;
+    }
+}
+
+void simStepAdjustEnd(Player& p, float zOld, unsigned int* track, unsigned int n) {
+    if (n == 0) return;
+    double loop = n;
+    if (p.z < 0) {
+        p.z = toFloat(p.z + loop);
+        zOld = toFloat(zOld + loop);
+    }
+    if (p.z >= loop) {
+        p.z = toFloat(p.z - loop);
+        zOld = toFloat(zOld - loop);
+    }
+    wrapWholeLaps(p.z, zOld, n);
+
+    double line = loop - LINE_FROM_END;
+    if (zOld < line && p.z >= line) {
+        p.laps++;
+        if (p.laps == FINISH_CROSSINGS) p.finished = 1;
+    }
+
+    if (zOld != p.z) adjustX(p.x, zOld, p.z, track, n);
+}
+
+void adjustX(float& x, float zFrom, float zTo, unsigned int* track, unsigned int n) {
+    if (zFrom == zTo) return;
+    // Positions that are not numbers, or no track, leave nothing to integrate.
+    if (n == 0 || track == nullptr || !std::isfinite(zFrom) || !std::isfinite(zTo)) return;
+    double lo = std::min(zFrom, zTo);
+    double hi = std::max(zFrom, zTo);
+    double factor = zTo > zFrom ? -CURVE_DRIFT : CURVE_DRIFT;
+
+    // Integral of the curvature over [lo, hi], each step k covering [k, k + 1). The
+    // curves repeat every lap: start within the first lap and count whole laps at once,
+    // so that the loop below never runs over more than one lap of steps.
+    double span = hi - lo;
+    double start = std::fmod(lo, static_cast<double>(n));
+    if (start < 0) start += n;
+    double sum = 0.0;
+    double laps = std::floor(span / n);
+    if (laps >= 1) {
+        sum += laps * lapCurvature(track, n);
+        span = std::clamp(span - laps * n, 0.0, static_cast<double>(n));
+    }
+    double end = start + span;
+    long long i = static_cast<long long>(std::floor(start));
+    long long j = static_cast<long long>(std::floor(end));
+    sum += curvatureAt(track, n, i) * (1.0 - (start - i));
+    for (long long k = i + 1; k <= j; k++)
+        sum += curvatureAt(track, n, k);
+    sum -= curvatureAt(track, n, j) * (1.0 - (end - j));
+
+    x = toFloat(x + factor * sum);
+}
+
+int speed2fnum(float speed) {
+    double i = std::floor(10.0 * speed);
+    if (!(i >= 0)) // negative, or not a number
+        return motorFnum[0];
+    if (i >= MOTOR_FNUM_COUNT - 1) return motorFnum[MOTOR_FNUM_COUNT - 1];
+    return motorFnum[static_cast<int>(i)];
+}
+
+// ---------------------------------------------------------------------------------
+// Collisions
+// ---------------------------------------------------------------------------------
+
+namespace {
+
+constexpr double CAR_WIDTH = 1.6;
+constexpr double CAR_LENGTH = 4.0;
+constexpr double CONTACT_MARGIN = 0.1;   // added to every separation
+constexpr double CRASH_SPEED_KEPT = 0.6; // share of speed that survives a rear-end hit
+// Crash loudness: quietest up to this closing speed, loudest 8 steps per second above.
+constexpr double CRASH_SOFT_SPEED = 4.0;
+constexpr int CRASH_MIN_VOL = 40;
+constexpr int CRASH_MAX_VOL = 63;
+
+// Pushes p left and q right by the same amount, to 1.7 apart.
+void pushApart(Player& p, Player& q, double gap) {
+    double h = (CAR_WIDTH - gap + CONTACT_MARGIN) * 0.5;
+    q.x = toFloat(q.x + h);
+    p.x = toFloat(p.x - h);
+}
+
+} // namespace
+
+int crashSpeedToVol(float closingSpeed) {
+    double vol = std::floor(CRASH_MIN_VOL + (closingSpeed - CRASH_SOFT_SPEED) * 0.125 *
+                                                (CRASH_MAX_VOL - CRASH_MIN_VOL));
+    if (!(vol > CRASH_MIN_VOL)) // also for a NaN closing speed
+        return CRASH_MIN_VOL;
+    if (vol > CRASH_MAX_VOL) return CRASH_MAX_VOL;
+    return static_cast<int>(vol);
+}
+
+bool isZClose(const Player& p, const Player& q, unsigned int n) {
+    double d = std::fabs(static_cast<double>(p.z) - q.z);
+    d = std::min(d, std::fabs(static_cast<double>(p.z) + n - q.z));
+    d = std::min(d, std::fabs(static_cast<double>(p.z) - n - q.z));
+    return d <= CAR_LENGTH;
+}
+
+void collideZ(Player& p, float zOldP, Player& q, float /*zOldQ*/, unsigned int n) {
+    if (!(std::fabs(static_cast<double>(q.x) - p.x) <= CAR_WIDTH)) return;
+    double pNose = static_cast<double>(p.z) + CAR_LENGTH;
+    double startNose = static_cast<double>(zOldP) + CAR_LENGTH;
+    double overlap;
+    if (q.z > startNose && pNose >= q.z)
+        overlap = pNose - q.z + CONTACT_MARGIN;
+    else if (q.z + static_cast<double>(n) > startNose && pNose >= q.z + static_cast<double>(n))
+        overlap = pNose - (q.z + static_cast<double>(n)) + CONTACT_MARGIN; // across the line
+    else
+        return;
+
+    q.z = toFloat(q.z + overlap);
+    snd_crash(static_cast<unsigned char>(crashSpeedToVol(p.speed - q.speed)));
+    float pSpeed = p.speed;
+    p.speed = static_cast<float>(CRASH_SPEED_KEPT * q.speed);
+    q.speed = static_cast<float>(CRASH_SPEED_KEPT * pSpeed);
+}
+
+void collideX(Player& p, float xOldP, Player& q, float xOldQ) {
+    if (!(static_cast<double>(xOldQ) - xOldP > CAR_WIDTH))
+        return; // the order across the road was not clear
+    double gap = static_cast<double>(q.x) - p.x;
+    if (gap <= CAR_WIDTH) // touching, or even crossed over: q goes back to the right
+        pushApart(p, q, gap);
+}
+
+void collideX2(Player& p, float /*xOldP*/, Player& q, float /*xOldQ*/) {
+    double gap = static_cast<double>(q.x) - p.x;
+    if (gap >= 0 && gap <= CAR_WIDTH) pushApart(p, q, gap);
+}
+
+void collide(Player& a, float xa, float za, Player& b, float xb, float zb, unsigned int n) {
+    collideZ(a, za, b, zb, n);
+    collideZ(b, zb, a, za, n);
+    if (isZClose(a, b, n)) {
+        collideX(a, xa, b, xb);
+        collideX(b, xb, a, xa);
+        collideX2(a, xa, b, xb);
+        collideX2(b, xb, a, xa);
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Race state and the race step
+// ---------------------------------------------------------------------------------
+
+namespace {
+
+enum RaceState : int32_t { COUNTDOWN = 0, RACING = 1, RUN_OUT = 2 };
+
+enum Lights : int32_t {
+    LIGHTS_GONE = 0,
+    LIGHTS_DARK = 1,
+    LIGHTS_RED = 2,
+    LIGHTS_RED_RED = 3,
+    LIGHTS_GREEN = 4
+};
+
+// Countdown: a light every second, racing from the third.
+constexpr int32_t FIRST_RED_TICK = 20;
+constexpr int32_t SECOND_RED_TICK = 40;
+constexpr int32_t GREEN_TICK = 60;
+// Racing: the light panel goes two seconds after the start.
+constexpr int32_t LIGHTS_OFF_TICK = 40;
+// Run-out: the cars roll for a second, then brake; back to the menu after seven.
+constexpr int32_t RUN_OUT_BRAKE_TICK = 20;
+constexpr int32_t RUN_OUT_EXIT_TICK = 140;
+constexpr int32_t TICK_LIMIT = 1000;
+
+// The driving keys of one car; each pedal has two keys.
+struct DriverKeys {
+    uint8_t left, right;
+    uint8_t accelerate[2];
+    uint8_t brake[2];
+};
+
+constexpr DriverKeys DRIVER_KEYS[2] = {
+    {SC_A, SC_D, {SC_W, SC_LSHIFT}, {SC_S, SC_LCTRL}},
+    {SC_LEFT, SC_RIGHT, {SC_UP, SC_RSHIFT}, {SC_DOWN, SC_RCTRL}},
+};
+
+bool held(uint8_t code) {
+    return getKeyState(code) != 0;
+}
+bool heldEither(const uint8_t (&codes)[2]) {
+    return held(codes[0]) || held(codes[1]);
+}
+
+void updateRaceState() {
+    switch (state) {
+    case COUNTDOWN:
+        if (stateTick == FIRST_RED_TICK) {
+            simLights = LIGHTS_RED;
+            snd_beepLights(false);
+        } else if (stateTick == SECOND_RED_TICK) {
+            simLights = LIGHTS_RED_RED;
+            snd_beepLights(false);
+        } else if (stateTick == GREEN_TICK) {
+            simLights = LIGHTS_GREEN;
+            snd_beepLights(true);
+            stateTick = 0;
+            state = RACING;
+        }
+        break;
+    case RACING:
+        if (stateTick == LIGHTS_OFF_TICK) simLights = LIGHTS_GONE;
+        break;
+    case RUN_OUT:
+        if (stateTick == RUN_OUT_EXIT_TICK) simExitToMenu = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+void driveSpeed(Player& p, const DriverKeys& keys) {
+    bool racing = state == RACING;
+    bool runOutBrake = state == RUN_OUT && stateTick >= RUN_OUT_BRAKE_TICK;
+    if (racing)
+        updateSpeed(p, heldEither(keys.accelerate), heldEither(keys.brake));
+    else
+        updateSpeed(p, false, runOutBrake); // countdown and run-out ignore the pedals
+}
+
+} // namespace
+
+void resetState() {
+    state = COUNTDOWN;
+    stateTick = 0;
+    simLights = LIGHTS_DARK;
+    simExitToMenu = 0;
+}
+
+void simStep(Player& a, Player& b, unsigned int* track, unsigned int n) {
+    updateRaceState();
+
+    float xa = a.x, za = a.z;
+    float xb = b.x, zb = b.z;
+
+    simStepTurn(a, held(DRIVER_KEYS[0].left), held(DRIVER_KEYS[0].right));
+    simStepTurn(b, held(DRIVER_KEYS[1].left), held(DRIVER_KEYS[1].right));
+
+    driveSpeed(a, DRIVER_KEYS[0]);
+    driveSpeed(b, DRIVER_KEYS[1]);
+
+    advancePos(a);
+    advancePos(b);
+
+    collide(a, xa, za, b, xb, zb, n);
+
+    simStepAdjustEnd(a, za, track, n);
+    simStepAdjustEnd(b, zb, track, n);
+
+    if (state == RACING && (a.finished || b.finished)) {
+        for (Player* p : {&a, &b}) {
+            if (p->finished)
+                p->place = 1;
+            else if (p->place == 0)
+                p->place = 2;
+        }
+        state = RUN_OUT;
+        stateTick = 0;
+    }
+
+    snd_motorFreq(0, speed2fnum(a.speed));
+    snd_motorFreq(1, speed2fnum(b.speed));
+
+    if (stateTick < TICK_LIMIT) stateTick++;
+}
+
+int getLights() {
+    return simLights;
+}
+
+int getExitToMenu() {
+    return simExitToMenu;
+}

@@ -1,0 +1,8 @@
+// Test double of the keyboard: the test sets which scan codes are held.
+#pragma once
+
+// 1 while the key with that scan code counts as held; read by getKeyState.
+extern unsigned char fakeKeys[256];
+
+// Releases every key.
+void releaseAllKeys();
