@@ -10,6 +10,7 @@ over rows 4..73 in the middle of the view, so the skies stay calm.
     python3 tools/artgen/backgrounds.py     writes assets/art/bkg_*_d.png
 """
 
+import math
 import random
 
 from scenecanvas import (BLACK, BLUE, BROWN, CYAN, DGREY, GREEN, LBLUE, LCYAN, LGREEN, LGREY,
@@ -52,30 +53,56 @@ def cloud(c, x, y, w, h, top, shade, rng):
         c.ellipse(px, py, rx, ry, lambda xx, yy: col(xx, yy) if yy <= bottom else None)
 
 
-def tree(c, x, base, r, light=LGREEN, mid=GREEN, dark=BLACK, trunk=BROWN):
-    """A round deciduous crown on a short trunk, lit from the upper left."""
+def tree(c, x, base, r, rng=None, light=LGREEN, mid=GREEN, dark=BLACK, trunk=BROWN):
+    """A deciduous tree: a crown of a few overlapping clumps on a short trunk, lit from
+    the upper left as one ball (light rim upper left, dark dither lower right)."""
+    rng = rng or random.Random(x * 31 + base)
     cy = base - r - max(2, r // 2)
     c.rect(x - 1, cy, 2, base - cy, trunk)
-    c.px(x, cy + r, BLACK)
+    c.vline(x, cy, base - 1, BLACK)
+    clumps = [(x, cy, r)]
+    for _ in range(3):
+        a = rng.uniform(0, 6.283)
+        clumps.append((x + math.cos(a) * r * 0.5, cy + math.sin(a) * r * 0.4, r * rng.uniform(0.55, 0.7)))
 
     def col(xx, yy):
         dx, dy = (xx + 0.5 - x) / r, (yy + 0.5 - cy) / r
         lit = -dx * 0.6 - dy * 0.8  # towards the light
-        if lit > 0.35:
-            return mix(xx, yy, mid, light, 10 if lit < 0.6 else 16)
-        if lit < -0.45:
-            return mix(xx, yy, mid, dark, 6)
+        if lit > 0.45:
+            return light if lit > 0.7 else mix(xx, yy, mid, light, 8)
+        if lit < -0.35:
+            return mix(xx, yy, mid, dark, 5 if lit > -0.65 else 9)
         return mid
-    c.ellipse(x + 0.5, cy + 0.5, r, r * 0.95, col)
+    for px, py, pr in clumps:
+        c.ellipse(px + 0.5, py + 0.5, pr, pr * 0.92, col)
 
 
-def conifer(c, x, base, h, light=GREEN, dark=BLACK):
-    for i in range(h):
-        y = base - h + i
-        half = int(i * 0.35) + 1
-        for xx in range(x - half, x + half + 1):
-            c.px(xx, y, light if xx <= x else mix(xx, y, light, dark, 8))
-    c.vline(x, base - 1, base, BROWN)
+def conifer(c, x, base, h, light=LGREEN, mid=GREEN, dark=BLACK):
+    """A fir: three stacked tiers, each lit on its left flank."""
+    tiers = 3
+    for t in range(tiers):
+        top = base - h + t * h // (tiers + 1)
+        bottom = top + h // 2
+        for y in range(top, bottom):
+            half = (y - top) * 0.45 + 0.5
+            for xx in range(int(x - half), int(x + half) + 1):
+                if xx < x - half + 1.2:
+                    col = light if (y + t) % 2 == 0 else mid
+                elif xx > x + half - 1.5:
+                    col = mix(xx, y, mid, dark, 8)
+                else:
+                    col = mid
+                c.px(xx, y, col)
+    c.vline(x, base - h // 4, base - 1, BROWN)
+
+
+def poplar(c, x, base, h, light=LGREEN, mid=GREEN, dark=BLACK):
+    """A tall narrow poplar, a slim ellipse lit on its left."""
+    cy = base - h / 2 - 1
+    c.ellipse(x + 0.5, cy, 2.6, h / 2,
+              lambda xx, yy: (mix(xx, yy, mid, light, 8) if xx < x else
+                              (mix(xx, yy, mid, dark, 6) if xx > x + 1 else mid)))
+    c.vline(x, base - 2, base - 1, BROWN)
 
 
 def windows(c, x0, y0, x1, y1, dx, dy, ww, wh, colour, glint=None, rng=None, lit=None):
@@ -145,10 +172,13 @@ def boul():
         windows(c, x + 3, top + 4, x + w - 3, 72, 5, 6, 2, 3, win, glint=LCYAN)
         c.hline(x, x + w - 1, top + 1, dark)  # cornice shadow
         roof = rng.random()
-        if roof < 0.35:  # a pitched roof of red tiles
-            for i in range(w // 2):
-                c.hline(x + i, x + w - 1 - i, top - 1 - i // 2,
-                        LRED if i % 2 == 0 and i < 3 else RED)
+        if roof < 0.35:  # a mansard roof of red tiles with dormers
+            rt = top - 6
+            c.polygon([(x + 0.5, top + 0.5), (x + 3.5, rt), (x + w - 3.5, rt), (x + w - 0.5, top + 0.5)],
+                      lambda xx, yy: LRED if yy == rt or xx < x + 4 else RED)
+            for dx in range(x + 6, x + w - 8, 8):
+                c.rect(dx, rt + 2, 3, 3, WHITE)
+                c.rect(dx + 1, rt + 3, 1, 2, BLUE)
         elif roof < 0.5:  # a corner turret with a green copper cap
             c.rect(x + 2, top - 6, 6, 6, face)
             c.vline(x + 2, top - 6, top - 1, light)
@@ -159,7 +189,7 @@ def boul():
     # Trees and street lamps along the boulevard, a clipped hedge in front.
     for i in range(24):
         tx = i * 25 + rng.randint(-3, 3)
-        tree(c, tx, 76, rng.randint(6, 8))
+        tree(c, tx, 76, rng.randint(6, 8), rng)
         lx = tx + 12
         c.vline(lx, 60, 76, DGREY)
         c.hline(lx - 2, lx, 60, DGREY)
@@ -176,64 +206,95 @@ def boul():
 
 # --- suburb: houses and gardens -----------------------------------------------------
 
-def house(c, x, base, w, h, wall, roof, roof_dark, rng):
-    """A family house: a wall with windows and a door, a pitched roof, maybe a chimney."""
+ROOFS = [(LRED, RED), (RED, BROWN), (LGREY, DGREY), (BROWN, BLACK), (LRED, RED)]
+WALLS = [(WHITE, LGREY), (YELLOW, BROWN), (LGREY, DGREY), (LRED, RED), (WHITE, LGREY)]
+
+
+def house(c, x, base, w, storeys, wall, roof, rng):
+    """A family house: walls with windows and a door, a pitched roof lit on its left
+    slope, maybe a chimney, maybe a garage at the side."""
+    face, shade = wall
+    lit, dark = roof
+    h = 7 * storeys + 2
     top = base - h
-    c.rect(x, top, w, h, wall)
-    c.vline(x + w - 1, top, base - 1, LGREY if wall == WHITE else DGREY)
-    # Roof overhanging by one pixel, ridge at a third of the wall width above.
-    rh = w // 3 + 1
-    c.polygon([(x - 1, top + 0.5), (x + w / 2, top - rh), (x + w + 1, top + 0.5)],
-              lambda xx, yy: roof if xx < x + w / 2 else roof_dark)
-    if rng.random() < 0.6:
-        chx = x + w * 2 // 3
-        c.rect(chx, top - rh + 1, 2, rh - 1, DGREY)
-        c.px(chx, top - rh + 1, LGREY)
-    c.hline(x - 1, x + w, top, BLACK)
-    for i in range(w // 7):
-        wx = x + 3 + i * 7
-        if wx + 3 > x + w - 2:
-            break
-        c.rect(wx, top + 3, 3, 3, BLUE)
-        c.px(wx, top + 3, LCYAN)
-        c.hline(wx, wx + 2, top + 6, WHITE)
-    d = x + w // 2 - 1 + rng.choice((-3, 3))
-    c.rect(d, base - 5, 2, 5, BROWN)
+    c.rect(x, top, w, h, face)
+    c.vline(x + w - 1, top, base - 1, shade)
+    rh = w // 3 + 2  # roof height
+    mid = x + w / 2
+    c.polygon([(x - 1.5, top + 0.5), (mid, top - rh), (x + w + 1.5, top + 0.5)],
+              lambda xx, yy: lit if xx + 0.5 < mid else dark)
+    c.hline(x - 1, x + w, top, BLACK)  # eaves shadow
+    if rng.random() < 0.7:
+        chx = int(mid + w / 5)
+        cht = top - int(rh * 0.6) - 3
+        c.rect(chx, cht, 3, top - cht, RED)
+        c.vline(chx + 2, cht, top - 1, BROWN)
+        c.hline(chx - 1, chx + 3, cht, DGREY)
+    door = x + 3 if rng.random() < 0.5 else x + w - 6
+    for s in range(storeys):
+        wy = top + 2 + 7 * s
+        for wx in range(x + 2, x + w - 4, 6):
+            if s == storeys - 1 and abs(wx - door) < 4:
+                continue
+            c.rect(wx, wy, 4, 4, WHITE)
+            c.rect(wx + 1, wy + 1, 2, 2, BLUE)
+            c.px(wx + 1, wy + 1, LCYAN)
+    c.rect(door, base - 6, 3, 6, BROWN)
+    c.px(door + 2, base - 3, YELLOW)
+    c.hline(door - 1, door + 3, base - 7, shade)
 
 
 def suburb():
     rng = random.Random(11)
     c = Canvas(W, H, LBLUE, wrap=True)
-    sky(c, [(0, LBLUE), (38, LBLUE), (50, LCYAN), (80, LCYAN)])
+    sky(c, [(0, LBLUE), (40, LBLUE), (49, LCYAN), (80, LCYAN)])
     for x, y, w, h in ((20, 10, 30, 7), (130, 18, 22, 5), (260, 8, 36, 8), (390, 14, 26, 6),
                        (500, 6, 30, 7)):
         cloud(c, x, y, w, h, WHITE, LCYAN, rng)
-    # Rolling hills far off.
+    # Rolling hills far off, a hazy far ridge and a greener near one.
     for x in range(W):
-        import math
-        hgt = 54 + 5 * math.sin(x * 2 * math.pi / 600 * 3) + 3 * math.sin(x * 2 * math.pi / 600 * 7 + 1)
-        for y in range(int(hgt), 72):
-            c.px(x, y, mix(x, y, CYAN, GREEN, 6 if y < hgt + 3 else 12))
-        c.px(x, int(hgt), LGREEN if (x % 3) else CYAN)
-    # A church spire on the hill.
-    c.rect(404, 44, 5, 14, WHITE)
-    c.polygon([(403, 44), (406.5, 32), (410, 44)], lambda xx, yy: RED if xx < 407 else BLACK)
-    c.px(406, 48, DGREY)
+        t = x * 2 * math.pi / W
+        far = 50 + 4 * math.sin(3 * t) + 2 * math.sin(7 * t + 1)
+        near = 58 + 3 * math.sin(2 * t + 2) + 2 * math.sin(5 * t)
+        for y in range(int(far), 72):
+            c.px(x, y, CYAN if y < near else mix(x, y, GREEN, CYAN, 3))
+        c.px(x, int(far), mix(x, int(far), CYAN, LCYAN, 8))
+        if int(near) > int(far):
+            c.px(x, int(near), LGREEN if x % 2 else GREEN)
+    for i in range(40):  # far-off trees dotting the near ridge
+        fx = rng.randrange(W)
+        t = fx * 2 * math.pi / W
+        fy = int(58 + 3 * math.sin(2 * t + 2) + 2 * math.sin(5 * t))
+        if fy - 2 <= 50 + 4 * math.sin(3 * t) + 2 * math.sin(7 * t + 1):
+            continue  # the near ridge is hidden behind the far one here
+        c.ellipse(fx + 0.5, fy - 0.5, 1.6, 1.4, lambda xx, yy: GREEN if xx <= fx else BLACK)
+    # A church on the hill.
+    c.rect(402, 44, 6, 16, WHITE)
+    c.vline(407, 44, 59, LGREY)
+    c.polygon([(401, 44), (405, 31), (409, 44)], lambda xx, yy: RED if xx < 405 else BROWN)
+    c.rect(404, 48, 2, 3, DGREY)
+    c.rect(408, 50, 10, 10, WHITE)
+    c.polygon([(407, 50), (413, 45), (419, 50)], lambda xx, yy: RED if xx < 413 else BROWN)
 
-    walls = [WHITE, YELLOW, LGREY, LRED, WHITE]
-    roofs = [(RED, BLACK), (LRED, RED), (BROWN, BLACK), (DGREY, BLACK)]
+    # Garden trees behind the houses, then the houses.
+    for i in range(30):
+        tx = i * 20 + rng.randint(-4, 4)
+        kind = rng.random()
+        if kind < 0.5:
+            tree(c, tx, 72, rng.randint(6, 9), rng)
+        elif kind < 0.75:
+            poplar(c, tx, 72, rng.randint(18, 24))
     x = 4
-    while x < W - 30:
-        w = rng.randint(24, 36)
-        h = rng.randint(10, 15)
-        roof, roof_dark = rng.choice(roofs)
-        house(c, x, 74, w, h, rng.choice(walls), roof, roof_dark, rng)
-        gap = rng.randint(8, 16)
-        if gap > 10:
+    while x < W - 34:
+        w = rng.randint(22, 32)
+        storeys = 2 if rng.random() < 0.45 else 1
+        house(c, x, 73, w, storeys, rng.choice(WALLS), rng.choice(ROOFS), rng)
+        gap = rng.randint(6, 14)
+        if gap > 9:
             if rng.random() < 0.5:
-                tree(c, x + w + gap // 2, 74, rng.randint(5, 7))
-            else:
                 conifer(c, x + w + gap // 2, 74, rng.randint(12, 16))
+            else:
+                tree(c, x + w + gap // 2, 74, rng.randint(4, 6), rng)
         x += w + gap
     # Garden hedge with a white picket fence in front of it.
     for x in range(W):
@@ -244,9 +305,10 @@ def suburb():
                 c.px(x, y, mix(x, y, GREEN, BLACK, 6 if y < 78 else 12))
         if x % 4 == 0:
             c.vline(x, 73, 78, WHITE)
-            c.px(x, 79, LGREY)
+            c.px(x, 72, LGREY)
             c.px(x + 1, 74, LGREY)
     c.hline(0, W - 1, 75, WHITE)
+    c.hline(0, W - 1, 76, LGREY)
     return c
 
 
@@ -291,30 +353,41 @@ def iron():
     for y in (50, 54, 57):  # thin cloud streaks across it
         c.hline(138, 164, y, LRED)
 
-    # Far works: sheds and gas holders in dark red haze.
+    # Far works in the red haze: saw-tooth sheds, gas holders, a cooling tower.
     x = 0
     while x < W:
         w = rng.randint(16, 40)
-        top = rng.randint(56, 64)
+        top = rng.randint(58, 64)
         c.rect(x, top, w, 74 - top, RED)
-        for sx in range(x, x + w, 6):  # saw-tooth roofs
-            c.line(sx, top, sx + 4, top - 3, RED)
-            c.vline(sx + 4, top - 3, top, RED)
-        x += w + rng.randint(2, 10)
-    for gx in (60, 330, 510):
-        c.ellipse(gx, 62, 11, 9, lambda xx, yy: MAGENTA if xx < 56 else RED)
-        c.rect(gx - 11, 62, 22, 12, RED)
-        for yy in range(54, 74, 3):
-            c.hline(gx - 11, gx + 10, yy, MAGENTA)
+        for sx in range(x, x + w - 3, 6):  # saw-tooth roof lights
+            c.polygon([(sx, top + 0.5), (sx + 5, top - 3), (sx + 5, top + 0.5)], RED)
+        x += w + rng.randint(3, 12)
+    for gx in (66, 330, 516):  # gas holders: a drum in its guide frame
+        c.rect(gx - 10, 56, 21, 18, RED)
+        c.hline(gx - 10, gx + 10, 56, LRED)
+        for fx in range(gx - 11, gx + 12, 5):
+            c.vline(fx, 52, 73, MAGENTA)
+        for yy in (52, 60, 67):
+            c.hline(gx - 11, gx + 11, yy, MAGENTA)
+    for tx in (284, 464):  # cooling towers, waisted
+        for y in range(44, 74):
+            t = (y - 44) / 30
+            half = 9 - 4 * math.sin(t * math.pi * 0.8) + 3 * t
+            c.hline(int(tx - half), int(tx + half), y, RED)
+            c.px(int(tx - half), y, LRED)  # the lit rim on the left
+            c.px(int(tx + half), y, MAGENTA)
+        smoke(c, tx - 2, 44, rng, n=9, light=LRED, dark=MAGENTA)
 
-    # The works itself: blast furnaces, stoves, chimneys and a conveyor bridge.
+    # The works itself: blast furnaces with their stoves and skip inclines.
     def furnace(x):
         c.rect(x, 38, 12, 36, BLACK)
         c.polygon([(x - 2, 74), (x + 2, 48), (x + 10, 48), (x + 14, 74)], BLACK)
         c.rect(x + 3, 28, 6, 10, BLACK)
         c.vline(x + 5, 18, 28, BLACK)
+        c.hline(x + 2, x + 8, 31, DGREY)  # a catwalk round the top
         for yy in (44, 52, 60):
             c.hline(x - 1, x + 12, yy, DGREY)
+        c.vline(x, 38, 73, DGREY)  # the furnace shell catches the last light
         c.rect(x + 4, 66, 4, 8, LRED)  # glow from the tapping hole
         c.rect(x + 5, 67, 2, 7, YELLOW)
         for sx in (x + 16, x + 22, x + 28):  # hot-blast stoves
@@ -323,14 +396,25 @@ def iron():
             c.vline(sx, 45, 73, DGREY)
         c.line(x + 12, 40, x + 40, 62, BLACK)  # skip incline
         c.line(x + 12, 41, x + 40, 63, BLACK)
+        for i in range(0, 28, 4):
+            c.vline(x + 12 + i, 41 + i * 22 // 28, 73, BLACK)
 
-    for fx in (30, 230, 420):
+    for fx in (30, 226, 420):
         furnace(fx)
-    for chx, top in ((100, 14), (108, 22), (190, 18), (300, 12), (312, 20), (380, 24),
-                     (480, 16), (560, 20)):
+    # A gantry crane over the stockyard.
+    for gx in (340, 520):
+        c.vline(gx, 50, 73, BLACK)
+        c.vline(gx + 24, 50, 73, BLACK)
+        c.rect(gx - 4, 49, 34, 2, BLACK)
+        c.rect(gx + 9, 51, 4, 3, BLACK)
+        c.vline(gx + 11, 54, 60, DGREY)
+        for i in range(0, 24, 3):
+            c.line(gx, 73 - i, gx + 2, 70 - i, BLACK)
+    for chx, top in ((100, 14), (108, 22), (190, 18), (300, 12), (312, 20), (384, 24),
+                     (480, 16), (590, 22)):
         chimney(c, chx, top, 74, 4, rng)
         smoke(c, chx + 2, top, rng)
-    # Halls with lit windows along the bottom.
+    # Halls with lit windows along the bottom, and a pipe bridge over them.
     x = 0
     while x < W:
         w = rng.randint(24, 48)
