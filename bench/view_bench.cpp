@@ -1,0 +1,62 @@
+// Cost of one race view and of building the projection tables and sprites at start-up.
+#include "main.h"
+
+#include "assets.h"
+#include "sim.h"
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+// The lights are on in the measured frames, so their copies are counted.
+int getLights() {
+    return 3;
+}
+
+namespace {
+
+std::vector<unsigned int> ironSteps() {
+    unsigned int n = 0;
+    generateTrack(nullptr, &n, ironSegm, IRON_SEGMENTS);
+    std::vector<unsigned int> steps(n);
+    n = 0;
+    generateTrack(steps.data(), &n, ironSegm, IRON_SEGMENTS);
+    return steps;
+}
+
+void BM_drawProto2(benchmark::State& state) {
+    generateTlis();
+    precompute();
+    std::vector<unsigned int> steps = ironSteps();
+    track = steps.data();
+    trackSize = static_cast<unsigned int>(steps.size());
+    backg = backgs[2].get();
+    std::vector<unsigned char> fb(SCREEN_BYTES, 0);
+    Player me{}, other{};
+    me.laps = other.laps = 1;
+    me.x = -0.8f;
+    other.x = 1.3f;
+    other.z = 6.0f;
+    // Moves through the whole lap, bends included, with the other car in view.
+    float z = 0;
+    for (auto _ : state) {
+        me.z = z;
+        other.z = z + 6.0f < trackSize ? z + 6.0f : z + 6.0f - trackSize;
+        drawProto2(fb.data(), me, other, spriteSet[0], cars[3]);
+        benchmark::DoNotOptimize(fb.data());
+        z += 0.37f;
+        if (z >= trackSize) z -= trackSize;
+    }
+}
+BENCHMARK(BM_drawProto2);
+
+void BM_precompute(benchmark::State& state) {
+    generateTlis();
+    for (auto _ : state) {
+        precompute();
+        benchmark::DoNotOptimize(mips[0].texels[0]);
+    }
+}
+BENCHMARK(BM_precompute);
+
+} // namespace
