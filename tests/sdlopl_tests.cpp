@@ -4,6 +4,7 @@
 
 #include "opl.h"
 #include "sdltk.h"
+#include "sim.h"
 #include "sound.h"
 
 #include "audio_measure.h"
@@ -207,27 +208,30 @@ TEST_F(Effects, CrashCutsALightBeepOnTheSharedVoice) {
     EXPECT_NEAR(h.leftHz, chipHz(773, 0), 1.0);
 }
 
-TEST_F(Effects, EngineFollowsTheFNumberOnItsPlayersSide) {
-    // F-numbers of the engine table in each of the four gears, and a high-revving one.
-    const int fnums[] = {369, 398, 528, 632, 787, 908};
-    struct Car {
-        int car, block;
+TEST_F(Effects, EngineSoundsAtTheGearboxPitchOfItsSpeedOnItsPlayersSide) {
+    // Speeds in each of the four gears and at both ends, with the pitch the gearbox gives
+    // there for cars 0 and 1 (0.9, 0.45, 0.3 and 0.216 Hz per tenth of a step per second,
+    // never below 35 Hz); car 2's engine sounds an octave lower.
+    struct Speed {
+        float speed;
+        double hz;
     };
-    for (const Car c : {Car{0, 1}, Car{1, 1}, Car{2, 0}}) {
+    const Speed speeds[] = {{0.0f, 35.0},  {8.25f, 73.8}, {8.5f, 38.25},
+                            {20.0f, 60.0}, {25.0f, 54.0}, {50.0f, 86.184}};
+    for (int car : {0, 1, 2}) {
         for (int player : {0, 1}) {
-            for (int fnum : fnums) {
+            for (const Speed& s : speeds) {
                 SCOPED_TRACE(testing::Message()
-                             << "car " << c.car << " player " << player << " fnum " << fnum);
+                             << "car " << car << " player " << player << " speed " << s.speed);
                 TearDown();
                 SetUp();
-                snd_motorSetup(player, c.car);
-                snd_motorFreq(player, fnum);
+                snd_motorSetup(player, car);
+                snd_motorFreq(player, speed2fnum(s.speed));
                 const Heard h = listen(0.3, 0.1, 0.15, 15, 150);
-                const double heard = player == 0 ? h.leftHz : h.rightHz;
-                const double other = player == 0 ? h.rightRms : h.leftRms;
-                EXPECT_NEAR(heard, chipHz(fnum, c.block), chipHz(fnum, c.block) * 0.01);
+                const double expected = car == 2 ? s.hz / 2 : s.hz;
+                EXPECT_NEAR(player == 0 ? h.leftHz : h.rightHz, expected, expected * 0.01);
                 EXPECT_GT(player == 0 ? h.leftRms : h.rightRms, 300);
-                EXPECT_EQ(other, 0);
+                EXPECT_EQ(player == 0 ? h.rightRms : h.leftRms, 0);
             }
         }
     }
