@@ -59,7 +59,7 @@ MANIFEST = [
 
 # group -> (output file, one-line description, extra C++ appended after the tables)
 GROUPS = {
-    "race": ("race_art.cpp", "race sprites, dashboard, start lights, digits, finish pictures",
+    "race": ("race_art.cpp", "race sprites, dashboard, lights, digits, finish",
              "// The dashboard digits in the order 1, 2, 3.\n"
              "const unsigned char* const digitData[3] = {digit1Data, digit2Data, digit3Data};\n"),
     "scene": ("scene_art.cpp", "title, menu pictures and background panoramas", ""),

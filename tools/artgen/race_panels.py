@@ -108,7 +108,7 @@ SEGMENTS = {
     "a": ("h", 3, 9, 3), "g": ("h", 3, 9, 9), "d": ("h", 3, 9, 15),
     "f": ("v", 2, 4, 8), "b": ("v", 10, 4, 8), "e": ("v", 2, 10, 14), "c": ("v", 10, 10, 14),
 }
-LIT = {1: "bc", 2: "abged", 3: "abgcd"}
+LIT = {2: "abged", 3: "abgcd"}
 
 
 def segment_pixels(seg):
@@ -121,15 +121,22 @@ def segment_pixels(seg):
 
 
 def digit(n):
-    """A glowing seven-segment digit on black: lit segments yellow with a white-hot
-    core, unlit ones a faint dotted trace."""
+    """A glowing display digit on black: seven-segment strokes in yellow with a
+    white-hot core.  The 1 is one unbroken stroke in the middle of its window, where
+    it reads at a glance."""
     p = Pic(DIGIT_W, DIGIT_H, BLACK)
-    for name, seg in SEGMENTS.items():
-        for x, y, core in segment_pixels(seg):
-            if name in LIT[n]:
-                p.px(x, y, WHITE if core else YELLOW)
-            elif core and (x + y) & 1:
-                p.px(x, y, DGREY)
+    if n == 1:
+        for y in range(2, 17):
+            p.px(6, y, WHITE)
+            if 3 <= y <= 15:
+                p.px(5, y, YELLOW)
+                p.px(7, y, YELLOW)
+        p.px(4, 4, YELLOW)
+        p.px(3, 5, YELLOW)
+        return p
+    for name in LIT[n]:
+        for x, y, core in segment_pixels(SEGMENTS[name]):
+            p.px(x, y, WHITE if core else YELLOW)
     return p
 
 
