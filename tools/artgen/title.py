@@ -92,6 +92,27 @@ def road(c):
             c.px(x, HORIZON + 1, mix(x, HORIZON + 1, GREEN, BLACK, 8))
 
 
+def roadside(c):
+    """Trees along both verges, smaller into the distance, to frame the road."""
+    for d, side in ((7, -1), (11, 1), (17, -1), (26, 1), (36, -1)):
+        y = HORIZON + d
+        bend = 900.0 / (d + 6) - 900.0 / (ROAD_BOTTOM - HORIZON + 6)
+        x = 160 + bend * 0.9 + side * d * 3.2 * 1.55
+        r = max(1.5, d * 0.36)
+        c.rect(int(x) - max(0, int(r / 5)), int(y - r), max(1, int(r / 3)), int(r) + 1, BROWN)
+        cy = y - r * 1.6
+
+        def col(xx, yy, x=x, cy=cy, r=r):
+            lit = -(xx + 0.5 - x) / r * 0.6 - (yy + 0.5 - cy) / r * 0.8
+            if lit > 0.45:
+                return mix(xx, yy, GREEN, LGREEN, 16 if lit > 0.7 else 8)
+            if lit < -0.35:
+                return mix(xx, yy, GREEN, BLACK, 6)
+            return GREEN
+        c.ellipse(x, cy, r * 1.05, r, col)
+        c.hline(int(x - r * 0.6), int(x + r * 0.8), y, BLACK)  # its shadow on the grass
+
+
 def rear_car(c, x, y, w, light, dark, lean=0):
     """A car seen from behind, w pixels wide, bottom row y; lit from the upper left."""
     h = int(w * 0.62)
@@ -231,10 +252,11 @@ def panel(c):
                 c.px(x, y, BLACK)
     small, bold = pixelfont.SMALL, pixelfont.BOLD
 
-    def player(x, name, colour, cluster, drive, menu):
+    def player(x, name, colour, side, cluster, drive, menu):
         y = PANEL_TOP + 4
         bold.draw(c, x, y, name, colour, shadow=BLACK)
         c.hline(x, x + bold.width(name), y + 9, colour)
+        small.draw(c, x + 148 - small.width(side), y, side, LGREY, shadow=BLACK)
         # The key cluster as it sits on the keyboard.
         ky = y + 13
         kx = x + 1
@@ -242,19 +264,20 @@ def panel(c):
         for i, k in enumerate(cluster[1:]):
             key_cap(c, kx + 13 * i, ky + 13, k, 11)
         lx = x + 46
+        col = lx + 6 * max(len(k) for k, _ in drive) + 4
         for i, (k, what) in enumerate(drive):
-            small.draw(c, lx, ky + 1 + i * 9, k, WHITE, shadow=BLACK)
-            small.draw(c, lx + 6 * len(k) + 5, ky + 1 + i * 9, what, LCYAN, shadow=BLACK)
+            small.draw(c, col - 5 - small.width(k), ky + 1 + i * 9, k, WHITE, shadow=BLACK)
+            small.draw(c, col, ky + 1 + i * 9, what, LCYAN, shadow=BLACK)
         my = ky + 28
         small.draw(c, x, my, "MENU", YELLOW, shadow=BLACK)
         for i, (what, keys) in enumerate(menu):
             small.draw(c, x + 30, my + i * 9, what, LCYAN, shadow=BLACK)
             small.draw(c, x + 60, my + i * 9, keys, WHITE, shadow=BLACK)
 
-    player(6, "PLAYER A", LRED, ["W", "A", "S", "D"],
+    player(6, "PLAYER A", LRED, "LEFT VIEW", ["W", "A", "S", "D"],
            [("W", "ACCELERATE"), ("S", "BRAKE"), ("A D", "STEER")],
            [("UP", "W  L.SHIFT"), ("DOWN", "S  L.CTRL"), ("PICK", "D")])
-    player(166, "PLAYER B", LCYAN, ["^", "<", "_", ">"],
+    player(166, "PLAYER B", LCYAN, "RIGHT VIEW", ["^", "<", "_", ">"],
            [("UP", "ACCELERATE"), ("DOWN", "BRAKE"), ("< >", "STEER")],
            [("UP", "^  R.SHIFT"), ("DOWN", "_  R.CTRL"), ("PICK", ">")])
     c.vline(160, PANEL_TOP + 4, 176, LBLUE)
@@ -276,6 +299,7 @@ def main():
     sky(c)
     sun_and_city(c)
     road(c)
+    roadside(c)
     rear_car(c, 108, 103, 40, LRED, RED)
     rear_car(c, 183, 89, 24, LCYAN, CYAN)
     logo(c)
