@@ -82,9 +82,11 @@ def glass(frame, extra=None):
                 c = extra(p)
                 if c is not None:
                     return c
-            streak = (p[0] * 0.9 + p[1] * 1.2 + p[2] * 0.5) % 26
-            if streak < 3:
-                return LGREY if streak < 1.5 else DGREY
+            # A short reflection streak towards the left edge of each pane; the
+            # straight car's mirror image puts a matching one on the right.
+            streak = p[0] * 0.9 + p[1] * 1.2 + p[2] * 0.5
+            if p[0] < -9 and 40 < streak % 200 < 44:
+                return LGREY if streak % 200 < 42 else DGREY
             return BLACK
 
         return m
