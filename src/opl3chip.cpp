@@ -63,6 +63,12 @@ constexpr uint16_t Opl3Chip::RateTables[RateTableRows][RateTableColumns] = {
 
 // clang-format on
 
+#if defined(__GNUC__)
+#define OPL_INLINE inline __attribute__((always_inline))
+#else
+#define OPL_INLINE inline
+#endif
+
 namespace {
 
 // Envelope levels: 511 is silence; the release ends once the level passes 510.
@@ -127,6 +133,26 @@ constexpr WaveTableData makeWaveTable() {
 }
 
 constexpr WaveTableData WaveTable = makeWaveTable();
+
+// The exponent stage, out = ((ExpTable[a & 255] + 1024) >> (a >> 8)) * 2, for every log
+// attenuation a below AudibleLogAttenuation; from there on (a >> 8 >= 11 shifts the largest
+// mantissa, 2042, to 0) every value is 0, so one table replaces the whole computation.
+constexpr uint32_t AudibleLogAttenuation = 11 * 256;
+static_assert(AudibleLogAttenuation <= MaxLogAttenuation, "the table covers the saturation");
+
+struct ExpOutputData {
+    int16_t Entries[AudibleLogAttenuation + 1];
+};
+
+constexpr ExpOutputData makeExpOutput() {
+    ExpOutputData t{};
+    for (uint32_t a = 0; a <= AudibleLogAttenuation; ++a)
+        t.Entries[a] = static_cast<int16_t>(((Opl3Chip::ExpTable[a & 255] + 1024) >> (a >> 8)) * 2);
+    return t;
+}
+
+constexpr ExpOutputData ExpOutput = makeExpOutput();
+static_assert(ExpOutput.Entries[AudibleLogAttenuation] == 0, "silent from here on");
 
 // One rate's parameters, derived from its 4-bit rate and the key scale contribution.
 struct RateParams {
@@ -556,167 +582,221 @@ void Opl3Chip::Operator::ComputeKeyScaleLevel() {
 // Sample synthesis
 // ---------------------------------------------------------------------------------
 
-int16_t Opl3Chip::Operator::Output(uint32_t phaseStep, int16_t vibrato, int16_t modulation,
-                                   int16_t feedbackShift) {
-    if (VibratoEnable) phaseStep += static_cast<uint32_t>(static_cast<int32_t>(vibrato));
-    Phase += (phaseStep * MultiplierX2) >> 1;
+namespace {
+
+// The shared clocks as one chip sample sees them (the values left by the previous sample).
+struct ChipClocks {
+    unsigned Envelope;
+    unsigned TremoloLevel;
+    // Vibrato offset = VibratoWhole * base + VibratoHalf * (base >> 1), with the base
+    // shifted right by VibratoDepthShift.
+    int VibratoWhole;
+    int VibratoHalf;
+    unsigned VibratoDepthShift;
+};
+
+// The vibrato waveform, 0, +1/2, +1, +1/2, 0, -1/2, -1, -1/2 of the depth, as the factors of
+// the whole and of the halved depth for vibrato steps 0 to 7.
+constexpr int VibratoSteps = 8;
+constexpr int8_t VibratoWhole[VibratoSteps] = {0, 0, 1, 0, 0, 0, -1, 0};
+constexpr int8_t VibratoHalf[VibratoSteps] = {0, 1, 0, 1, 0, -1, 0, -1};
+
+ChipClocks clocksOf(const Opl3Chip& chip) {
+    const unsigned step = chip.VibratoStep & 7;
+    return {chip.EnvelopeClock, chip.TremoloLevel, VibratoWhole[step], VibratoHalf[step],
+            chip.DeepVibrato ? 0u : 1u};
+}
+
+// The level after one step of a rising (decay, release) rate: the increment shifted by the
+// pattern entry of this clock position, or no change between the rate's ticks and at rate 0.
+OPL_INLINE int risingStep(int level, unsigned rate, unsigned clock, unsigned shift, unsigned mask,
+                          unsigned increment, const uint16_t* pattern) {
+    // Branch-free: the ticks of slow rates come too irregularly to predict.
+    const bool moves = (rate != 0) & ((clock & mask) == 0);
+    const unsigned step = increment >> pattern[(clock >> shift) & 7];
+    return level + static_cast<int>(moves ? step : 0u);
+}
+
+// Off (or any value that is no stage): the operator is silent.
+OPL_INLINE bool isOff(const Opl3Chip::Operator& op) {
+    return op.EnvelopeStage < Opl3Chip::Attack || op.EnvelopeStage > Opl3Chip::Release;
+}
+
+// The phase of an operator moves in every stage, Off included.
+OPL_INLINE void advancePhase(Opl3Chip::Operator& op, uint32_t phaseStep, int16_t vibrato) {
+    if (op.VibratoEnable) phaseStep += static_cast<uint32_t>(static_cast<int32_t>(vibrato));
+    op.Phase += (phaseStep * op.MultiplierX2) >> 1;
+}
+
+// One chip sample of an Off operator: the phase moves, the feedback history clears.
+OPL_INLINE void advanceOff(Opl3Chip::Operator& op, uint32_t phaseStep, int16_t vibrato) {
+    advancePhase(op, phaseStep, vibrato);
+    op.PrevOutputs[0] = op.PrevOutputs[1] = 0;
+}
+
+// One chip sample of one operator; forced inline so that the channel algorithms compile to
+// straight-line code (the member function below is the same for callers outside).
+OPL_INLINE int16_t operatorOutput(Opl3Chip::Operator& op, const ChipClocks& clocks,
+                                  uint32_t phaseStep, int16_t vibrato, int16_t modulation,
+                                  int16_t feedbackShift) {
+    advancePhase(op, phaseStep, vibrato);
 
     // The attenuation of this sample is taken before the envelope steps.
-    uint16_t att = static_cast<uint16_t>(EnvelopeLevel + OutputLevel + KeyScaleLevel);
-    if (TremoloEnable) att = static_cast<uint16_t>(att + Owner->TremoloLevel);
+    const int level = op.EnvelopeLevel;
+    const unsigned att =
+        (level + op.OutputLevel + op.KeyScaleLevel + (op.TremoloEnable ? clocks.TremoloLevel : 0)) &
+        0xFFFF;
 
-    const unsigned clock = Owner->EnvelopeClock;
-    const int level = EnvelopeLevel;
-    switch (EnvelopeStage) {
-    case Attack: {
+    // Envelope step. A zero mask never holds; a rate holds between its clock ticks.
+    const unsigned clock = clocks.Envelope;
+    const int32_t stage = op.EnvelopeStage;
+    if (isOff(op)) {
+        op.PrevOutputs[0] = op.PrevOutputs[1] = 0;
+        return 0;
+    }
+    if (stage == Opl3Chip::Sustain && op.SustainMode) {
+        // Held while the key is on.
+    } else if (stage == Opl3Chip::Decay) {
+        const int next = risingStep(level, op.DecayRate, clock, op.DecayClockShift,
+                                    op.DecayClockMask, op.DecayIncrement, op.DecayPattern);
+        if (next >= static_cast<int>(op.SustainLevel)) {
+            op.EnvelopeLevel = static_cast<int16_t>(op.SustainLevel);
+            op.EnvelopeStage = Opl3Chip::Sustain;
+        } else {
+            op.EnvelopeLevel = static_cast<int16_t>(next);
+        }
+    } else if (stage == Opl3Chip::Sustain || stage == Opl3Chip::Release) {
+        // Without sustain mode a sustained level keeps falling at the release rate.
+        const int next = risingStep(level, op.ReleaseRate, clock, op.ReleaseClockShift,
+                                    op.ReleaseClockMask, op.ReleaseIncrement, op.ReleasePattern);
+        if (next > ReleaseEndLevel) {
+            op.EnvelopeStage = Opl3Chip::Off;
+            op.EnvelopeLevel = SilentLevel;
+            op.PrevOutputs[0] = op.PrevOutputs[1] = 0;
+            return 0;
+        }
+        op.EnvelopeLevel = static_cast<int16_t>(next);
+    } else { // Attack
         int next = level;
-        // A rate holds between its clock ticks (mask bits set).
-        if (AttackRate != 0 && (AttackClockMask == 0 || (clock & AttackClockMask) == 0)) {
-            const int inc = AttackIncrement >> AttackPattern[(clock >> AttackClockShift) & 7];
+        if (op.AttackRate != 0 && (clock & op.AttackClockMask) == 0) {
+            const int inc =
+                op.AttackIncrement >> op.AttackPattern[(clock >> op.AttackClockShift) & 7];
             // Flooring shift: the attack always moves by at least one unit.
             next = level + ((-level - 1) * inc >> 3);
         }
         if (next > 0) {
-            EnvelopeLevel = static_cast<int16_t>(next);
+            op.EnvelopeLevel = static_cast<int16_t>(next);
         } else {
-            EnvelopeStage = Decay;
-            EnvelopeLevel = 0;
+            op.EnvelopeStage = Opl3Chip::Decay;
+            op.EnvelopeLevel = 0;
         }
-        break;
-    }
-    case Decay: {
-        if (DecayRate != 0 && (DecayClockMask == 0 || (clock & DecayClockMask) == 0)) {
-            const int next =
-                level + (DecayIncrement >> DecayPattern[(clock >> DecayClockShift) & 7]);
-            EnvelopeLevel = static_cast<int16_t>(next);
-        }
-        if (EnvelopeLevel >= static_cast<int>(SustainLevel)) {
-            EnvelopeLevel = static_cast<int16_t>(SustainLevel);
-            EnvelopeStage = Sustain;
-        }
-        break;
-    }
-    case Sustain:
-        if (SustainMode) break;
-        // Without sustain mode the level keeps falling at the release rate.
-        [[fallthrough]];
-    case Release: {
-        int next = level;
-        if (ReleaseRate != 0 && (ReleaseClockMask == 0 || (clock & ReleaseClockMask) == 0))
-            next = level + (ReleaseIncrement >> ReleasePattern[(clock >> ReleaseClockShift) & 7]);
-        if (next > ReleaseEndLevel) {
-            EnvelopeStage = Off;
-            EnvelopeLevel = SilentLevel;
-            PrevOutputs[0] = PrevOutputs[1] = 0;
-            return 0;
-        }
-        EnvelopeLevel = static_cast<int16_t>(next);
-        break;
-    }
-    default: // Off
-        PrevOutputs[0] = PrevOutputs[1] = 0;
-        return 0;
     }
 
     int m = modulation;
     if (feedbackShift != 0)
-        m = static_cast<int16_t>(m + ((PrevOutputs[0] + PrevOutputs[1]) >> feedbackShift));
-    const unsigned index = ((Phase >> 10) + static_cast<unsigned>(m)) & (WavePeriod - 1);
+        m = static_cast<int16_t>(m + ((op.PrevOutputs[0] + op.PrevOutputs[1]) >> feedbackShift));
+    const unsigned index = ((op.Phase >> 10) + static_cast<unsigned>(m)) & (WavePeriod - 1);
 
-    const unsigned wave = WaveTable.Entries[Waveform & 7][index];
+    // The log attenuation saturates at MaxLogAttenuation, far below audibility.
+    const unsigned wave = WaveTable.Entries[op.Waveform & 7][index];
     unsigned a = att * 8u + (wave & ~static_cast<unsigned>(WaveNegative));
-    if (a > MaxLogAttenuation) a = MaxLogAttenuation;
-    int out = ((ExpTable[a & 255] + 1024) >> (a >> 8)) * 2;
-    if (wave & WaveNegative) out = -out - 1;
+    if (a > AudibleLogAttenuation) a = AudibleLogAttenuation;
+    int out = ExpOutput.Entries[a];
+    out ^= -static_cast<int>(wave >> 15); // negative: the complement, -out - 1
 
-    PrevOutputs[1] = PrevOutputs[0];
-    PrevOutputs[0] = static_cast<int16_t>(out);
+    op.PrevOutputs[1] = op.PrevOutputs[0];
+    op.PrevOutputs[0] = static_cast<int16_t>(out);
     return static_cast<int16_t>(out);
 }
 
-void Opl3Chip::Channel::Output(short& left, short& right) {
-    if (!Enabled) {
+} // namespace
+
+int16_t Opl3Chip::Operator::Output(uint32_t phaseStep, int16_t vibrato, int16_t modulation,
+                                   int16_t feedbackShift) {
+    return operatorOutput(*this, clocksOf(*Owner), phaseStep, vibrato, modulation, feedbackShift);
+}
+
+namespace {
+
+// One chip sample of one channel, inlined into the chip's mixing loop.
+OPL_INLINE void channelOutput(Opl3Chip::Channel& ch, const ChipClocks& clocks, short& left,
+                              short& right) {
+    if (!ch.Enabled) {
         left = right = 0;
         return;
     }
 
-    // Vibrato: a 3-bit depth from the top F-number bits, stepped through 0, +1/2, +1, +1/2,
-    // 0, -1/2, -1, -1/2 of it, then scaled by the block like the phase step.
-    int base = (Frequency >> 7) & 7;
-    if (!Owner->DeepVibrato) base >>= 1;
-    int offset;
-    switch (Owner->VibratoStep & 7) {
-    case 1:
-    case 3:
-        offset = base >> 1;
-        break;
-    case 2:
-        offset = base;
-        break;
-    case 5:
-    case 7:
-        offset = -(base >> 1);
-        break;
-    case 6:
-        offset = -base;
-        break;
-    default:
-        offset = 0;
-        break;
-    }
-    const int16_t vibrato = static_cast<int16_t>(offset * (1 << (Octave & 7)));
+    // Vibrato: a 3-bit depth from the top F-number bits (halved unless deep), taken whole
+    // and halved as the vibrato step says, then scaled by the block like the phase step.
+    const int base = ((ch.Frequency >> 7) & 7) >> clocks.VibratoDepthShift;
+    const int offset = base * clocks.VibratoWhole + (base >> 1) * clocks.VibratoHalf;
+    const int16_t vibrato = static_cast<int16_t>(offset * (1 << (ch.Octave & 7)));
 
-    const uint32_t step = PhaseStep;
-    const int16_t fb = static_cast<int16_t>(FeedbackShift);
+    const uint32_t step = ch.PhaseStep;
+    const int16_t fb = static_cast<int16_t>(ch.FeedbackShift);
     int out;
-    if (!PairedChannel) {
-        const int16_t o0 = Ops[0]->Output(step, vibrato, 0, fb);
-        if (ModulationType == 0)
-            out = Ops[1]->Output(step, vibrato, o0, 0);
+    if (!ch.PairedChannel) {
+        if (isOff(*ch.Ops[0]) && isOff(*ch.Ops[1])) {
+            // A silent channel, the common case: what operatorOutput does for Off, in short.
+            advanceOff(*ch.Ops[0], step, vibrato);
+            advanceOff(*ch.Ops[1], step, vibrato);
+            left = right = 0;
+            return;
+        }
+        const int16_t o0 = operatorOutput(*ch.Ops[0], clocks, step, vibrato, 0, fb);
+        if (ch.ModulationType == 0)
+            out = operatorOutput(*ch.Ops[1], clocks, step, vibrato, o0, 0);
         else
-            out = o0 + Ops[1]->Output(step, vibrato, 0, 0);
+            out = o0 + operatorOutput(*ch.Ops[1], clocks, step, vibrato, 0, 0);
     } else {
         // Four operators, all at this channel's pitch; the two connection bits choose one of
         // four algorithms.
-        const int16_t o0 = Ops[0]->Output(step, vibrato, 0, fb);
-        switch (ModulationType | (PairedChannel->ModulationType << 1)) {
+        const int16_t o0 = operatorOutput(*ch.Ops[0], clocks, step, vibrato, 0, fb);
+        switch (ch.ModulationType | (ch.PairedChannel->ModulationType << 1)) {
         case 0: {
-            const int16_t o1 = Ops[1]->Output(step, vibrato, o0, 0);
-            const int16_t o2 = Ops[2]->Output(step, vibrato, o1, 0);
-            out = Ops[3]->Output(step, vibrato, o2, 0);
+            const int16_t o1 = operatorOutput(*ch.Ops[1], clocks, step, vibrato, o0, 0);
+            const int16_t o2 = operatorOutput(*ch.Ops[2], clocks, step, vibrato, o1, 0);
+            out = operatorOutput(*ch.Ops[3], clocks, step, vibrato, o2, 0);
             break;
         }
         case 1: {
-            const int16_t o1 = Ops[1]->Output(step, vibrato, 0, 0);
-            const int16_t o2 = Ops[2]->Output(step, vibrato, o1, 0);
-            out = o0 + Ops[3]->Output(step, vibrato, o2, 0);
+            const int16_t o1 = operatorOutput(*ch.Ops[1], clocks, step, vibrato, 0, 0);
+            const int16_t o2 = operatorOutput(*ch.Ops[2], clocks, step, vibrato, o1, 0);
+            out = o0 + operatorOutput(*ch.Ops[3], clocks, step, vibrato, o2, 0);
             break;
         }
         case 2: {
-            const int16_t o1 = Ops[1]->Output(step, vibrato, o0, 0);
-            const int16_t o2 = Ops[2]->Output(step, vibrato, 0, 0);
-            out = o1 + Ops[3]->Output(step, vibrato, o2, 0);
+            const int16_t o1 = operatorOutput(*ch.Ops[1], clocks, step, vibrato, o0, 0);
+            const int16_t o2 = operatorOutput(*ch.Ops[2], clocks, step, vibrato, 0, 0);
+            out = o1 + operatorOutput(*ch.Ops[3], clocks, step, vibrato, o2, 0);
             break;
         }
         default: {
-            const int16_t o1 = Ops[1]->Output(step, vibrato, 0, 0);
-            const int16_t o2 = Ops[2]->Output(step, vibrato, o1, 0);
-            out = o0 + o2 + Ops[3]->Output(step, vibrato, 0, 0);
+            const int16_t o1 = operatorOutput(*ch.Ops[1], clocks, step, vibrato, 0, 0);
+            const int16_t o2 = operatorOutput(*ch.Ops[2], clocks, step, vibrato, o1, 0);
+            out = o0 + o2 + operatorOutput(*ch.Ops[3], clocks, step, vibrato, 0, 0);
             break;
         }
         }
     }
     // A channel sums at most three operators, well within 16 bits.
-    left = LeftEnable ? static_cast<short>(out) : 0;
-    right = RightEnable ? static_cast<short>(out) : 0;
+    left = ch.LeftEnable ? static_cast<short>(out) : 0;
+    right = ch.RightEnable ? static_cast<short>(out) : 0;
+}
+
+} // namespace
+
+void Opl3Chip::Channel::Output(short& left, short& right) {
+    channelOutput(*this, clocksOf(*Owner), left, right);
 }
 
 void Opl3Chip::Output(short& left, short& right) {
+    const ChipClocks clocks = clocksOf(*this);
     int32_t sumLeft = 0, sumRight = 0;
     for (Channel& c : Channels) {
         if (!c.Enabled) continue;
         short l, r;
-        c.Output(l, r);
+        channelOutput(c, clocks, l, r);
         sumLeft += l;
         sumRight += r;
     }
