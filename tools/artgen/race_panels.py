@@ -146,33 +146,29 @@ def hud():
     right of them."""
     w, h = 99, 40
     p = Pic(w, h, DGREY)
-    # brushed-metal face: a faint dither of dark grey and black in the lower half
-    for y in range(h):
-        for x in range(w):
-            if (y % 20) > 14 and (x + y) % 2 == 0:
-                p.px(x, y, BLACK)
-    # bevel: light top and left, dark bottom and right, corners rounded off
-    p.rect(0, 0, w, 1, LGREY)
-    p.rect(0, 0, 1, h, LGREY)
-    p.rect(0, h - 1, w, 1, BLACK)
-    p.rect(w - 1, 0, 1, h, BLACK)
-    for x, y in ((0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)):
-        p.px(x, y, BLACK)
-    # groove between the two rows
-    p.rect(1, 19, w - 2, 1, BLACK)
-    p.rect(1, 20, w - 2, 1, LGREY)
-    # recessed windows: shadow left and top, light right and bottom
+    # each row is a raised plate: light top and left edges, dark bottom and right
+    for top in (0, 20):
+        p.rect(0, top, w, 1, LGREY)
+        p.rect(0, top, 1, 20, LGREY)
+        p.rect(0, top + 19, w, 1, BLACK)
+        p.rect(w - 1, top, 1, 20, BLACK)
+        p.px(0, top + 19, BLACK)
+        p.px(w - 1, top, BLACK)
+    p.px(0, 0, BLACK)
+    p.px(0, h - 1, BLACK)
+    # display windows, framed in light grey where the panel has room
     for top in (0, 22):
         p.rect(57, top, 13, 18, BLACK)
-        p.rect(56, top - 1 if top else 0, 1, 19 if top else 18, BLACK)
-        p.rect(56, top - 1, 15, 1, BLACK) if top else None
+        p.rect(56, top, 1, 18, LGREY)
         p.rect(70, top, 1, 18, LGREY)
-        p.rect(56, top + 18, 15, 1, LGREY)
+        p.rect(56, top + 18 if top == 0 else top - 1, 15, 1, LGREY)
     # captions
     for text, y in (("LAP", 3), ("POS", 25)):
         big_text(p, 8, y, text, 2, YELLOW, BLACK)
-    for text, y in (("/3", 3), ("/2", 25)):
-        big_text(p, 74, y, text, 2, LGREY, BLACK)
+    for text, y in (("3", 3), ("2", 25)):
+        # a slim slash keeps "/3" clear of the panel's right edge
+        big_text(p, 72, y, "/", 2, LGREY, BLACK, face=pixelfont.SMALL)
+        big_text(p, 84, y, text, 2, LGREY, BLACK)
     return p
 
 
