@@ -8,6 +8,9 @@ embankment) that reads as the far edge of any of its grounds. The start lights s
 over rows 4..73 in the middle of the view, so the skies stay calm.
 
     python3 tools/artgen/backgrounds.py     writes assets/art/bkg_*_d.png
+
+The PNGs are the sources the converter reads (python3 tools/art2c.py); rerunning
+this script overwrites hand edits made to them.
 """
 
 import math

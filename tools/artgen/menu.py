@@ -5,6 +5,9 @@ card as drawn and the others with white turned into the grey of the menu ground,
 so the chosen card stands out as a lit white card among grey ones.
 
     python3 tools/artgen/menu.py        writes assets/art/menu*_d.png
+
+The PNGs are the sources the converter reads (python3 tools/art2c.py); rerunning
+this script overwrites hand edits made to them.
 """
 
 import math

@@ -148,10 +148,16 @@ def _scale2x(glyphs):
     return out
 
 
+# Letters whose strokes would run together when thickened get their own bold cuts.
+BOLD_CUTS = {
+    "M": ["##...##", "###.###", "#######", "##.#.##", "##...##", "##...##", "##...##"],
+    "W": ["##...##", "##...##", "##...##", "##.#.##", "#######", "###.###", "##...##"],
+}
+
 # The everyday face for captions and instructions.
 SMALL = Face(GLYPHS_5X7)
 # A heavier face for headings and labels that must carry at a glance.
-BOLD = Face(_embolden(GLYPHS_5X7))
+BOLD = Face({**_embolden(GLYPHS_5X7), **BOLD_CUTS})
 # A large face, 10 x 14 (12 x 14 bold), for names and titles.
 LARGE = Face(_scale2x(GLYPHS_5X7), spacing=2)
-LARGE_BOLD = Face(_scale2x(_embolden(GLYPHS_5X7)), spacing=2)
+LARGE_BOLD = Face(_scale2x({**_embolden(GLYPHS_5X7), **BOLD_CUTS}), spacing=2)

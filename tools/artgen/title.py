@@ -2,6 +2,9 @@
 cars racing away, and below it the keys of both players.
 
     python3 tools/artgen/title.py       writes assets/art/title_d.png
+
+The PNG is the source the converter reads (python3 tools/art2c.py); rerunning this
+script overwrites hand edits made to it.
 """
 
 import math
@@ -239,6 +242,13 @@ def logo(c):
         gx = int(x + slant * hgt) + 2
         c.px(gx, top + 1, WHITE)
         x += (widths[ch] + gap) * u
+    # Sparkles where the chrome catches the light.
+    for sx, sy in ((int(x0 + slant * hgt) + 3, top + 1), (int(x - gap * u + slant * hgt * 0.2), top + 4)):
+        for d in range(1, 4):
+            col = WHITE if d < 3 else YELLOW
+            for ddx, ddy in ((d, 0), (-d, 0), (0, d), (0, -d)):
+                c.px(sx + ddx, sy + ddy, col)
+        c.px(sx, sy, WHITE)
     return top + hgt + depth
 
 
