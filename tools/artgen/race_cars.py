@@ -292,9 +292,10 @@ def beetle(steer=0):
                 if x > 7 or y < 14 or y > 18:
                     return BLACK
                 return BLACK if (int(x) % 3 == 1 and 15 <= y <= 17) else WHITE
-        elif abs(n[0]) > 0.55 and 37.5 < y < 47 and 40 < z < 95:
-            return BLACK if (z - 62) ** 2 / 22 ** 2 + (y - 42) ** 2 / 5.5 ** 2 < 1.6 else \
-                paint(p, n, bright, sx, sy)
+        elif x > 13 and n[1] < 0.8:
+            # side windows: a long oval split by the door pillar
+            if ((z - 66) / 24) ** 2 + ((y - 41) / 6) ** 2 < 1 and abs(z - 60) > 1.5:
+                return BLACK
         return paint(p, n, bright, sx, sy)
 
     paint = body(yslope=1 / 26.0, ymid=26.0)
