@@ -89,10 +89,15 @@ def skoda():
     c.vline(62, 9, 18, L)
     c.vline(63, 9, 30, D)  # door shut lines
     c.vline(88, 19, 30, D)
+    c.vline(39, 19, 30, D)
     c.hline(15, 110, 23, D)  # swage line along the flank
     c.hline(40, 90, 19, L)
     top_light(c, 14, 112)
     c.rect(68, 21, 4, 1, LGREY)  # door handle
+    c.rect(43, 21, 3, 1, LGREY)
+    for x in range(27, 36, 2):  # air intake louvres of the engine at the back
+        c.vline(x, 20, 22, D)
+    c.hline(15, 110, 25, WHITE)  # a chrome strip along the flank
     c.rect(108, 20, 4, 3, YELLOW)  # headlamp
     c.rect(13, 20, 3, 3, RED)  # tail lamp
     c.px(13, 20, LRED)
