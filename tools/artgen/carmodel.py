@@ -117,7 +117,7 @@ class Model:
         self.add(list(right), wall(centre_r, r), "wall", centre)
 
 
-def render(model, w, h, yaw_deg, distance=190.0, height=46.0, bottom=49.5, centre=None):
+def render(model, w, h, yaw_deg, distance=190.0, height=46.0, bottom=50.0, centre=None):
     """Render the model yawed by yaw_deg (positive: nose to the left) into w x h pixels.
 
     The camera sits `distance` behind the rear bumper at `height`, looking straight
