@@ -16,8 +16,8 @@ this script overwrites hand edits made to them.
 import math
 import random
 
-from scenecanvas import (BLACK, BLUE, BROWN, CYAN, DGREY, GREEN, LBLUE, LCYAN, LGREEN, LGREY,
-                         LMAGENTA, LRED, MAGENTA, RED, WHITE, YELLOW, Canvas, mix)
+from scenecanvas import (BAYER4, BLACK, BLUE, BROWN, CYAN, DGREY, GREEN, LBLUE, LCYAN, LGREEN,
+                         LGREY, LRED, MAGENTA, RED, WHITE, YELLOW, Canvas, mix)
 
 W, H = 600, 80
 
@@ -66,7 +66,8 @@ def tree(c, x, base, r, rng=None, light=LGREEN, mid=GREEN, dark=BLACK, trunk=BRO
     clumps = [(x, cy, r)]
     for _ in range(3):
         a = rng.uniform(0, 6.283)
-        clumps.append((x + math.cos(a) * r * 0.5, cy + math.sin(a) * r * 0.4, r * rng.uniform(0.55, 0.7)))
+        clumps.append((x + math.cos(a) * r * 0.5, cy + math.sin(a) * r * 0.4,
+                       r * rng.uniform(0.55, 0.7)))
 
     def col(xx, yy):
         dx, dy = (xx + 0.5 - x) / r, (yy + 0.5 - cy) / r
@@ -177,7 +178,8 @@ def boul():
         roof = rng.random()
         if roof < 0.35:  # a mansard roof of red tiles with dormers
             rt = top - 6
-            c.polygon([(x + 0.5, top + 0.5), (x + 3.5, rt), (x + w - 3.5, rt), (x + w - 0.5, top + 0.5)],
+            c.polygon([(x + 0.5, top + 0.5), (x + 3.5, rt), (x + w - 3.5, rt),
+                       (x + w - 0.5, top + 0.5)],
                       lambda xx, yy: LRED if yy == rt or xx < x + 4 else RED)
             for dx in range(x + 6, x + w - 8, 8):
                 c.rect(dx, rt + 2, 3, 3, WHITE)
@@ -328,11 +330,12 @@ def smoke(c, x, y, rng, n=12, light=LGREY, dark=DGREY):
         thin = min(16, i * 16 // n)  # how far this puff has thinned
 
         def col(xx, yy, px=px, py=py, r=r, thin=thin):
-            from scenecanvas import BAYER4
             if thin > BAYER4[(yy + 1) & 3][(xx + 2) & 3] + 2:
                 return None  # sky shows through the thinning smoke
             lit = (xx - px) * 0.6 + (yy - py) * 0.8
-            return light if lit < -r * 0.2 else (mix(xx, yy, light, dark, 8) if lit < r * 0.4 else dark)
+            if lit < -r * 0.2:
+                return light
+            return mix(xx, yy, light, dark, 8) if lit < r * 0.4 else dark
         c.ellipse(px, py, r * 1.3, r, col)
 
 
@@ -352,7 +355,8 @@ def iron():
     sky(c, [(0, BLUE), (5, BLUE), (11, MAGENTA), (20, MAGENTA), (27, RED), (38, RED),
             (45, LRED), (53, LRED), (60, YELLOW), (80, YELLOW)])
     # A low sun sinking behind the works.
-    c.ellipse(150.5, 52.5, 8, 8, lambda xx, yy: WHITE if (xx - 149) ** 2 + (yy - 51) ** 2 < 20 else YELLOW)
+    c.ellipse(150.5, 52.5, 8, 8,
+              lambda xx, yy: WHITE if (xx - 149) ** 2 + (yy - 51) ** 2 < 20 else YELLOW)
     for y in (50, 54, 57):  # thin cloud streaks across it
         c.hline(138, 164, y, LRED)
 

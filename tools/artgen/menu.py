@@ -12,14 +12,13 @@ this script overwrites hand edits made to them.
 
 import math
 
-from scenecanvas import (BLACK, BLUE, BROWN, CLEAR, DGREY, GREEN, LBLUE, LGREEN, LGREY, RED,
-                    WHITE, YELLOW, Canvas, mix)
+from scenecanvas import (BLACK, BROWN, CLEAR, DGREY, GREEN, LGREEN, LGREY, WHITE, YELLOW,
+                         Canvas)
 import menucars
 import pixelfont
 import trackmap
 
 MENU_GROUND = LGREY
-BODY_LIGHT, BODY_DARK = LBLUE, BLUE  # replaced by the player's colours
 
 
 def card(w, h):
@@ -102,7 +101,8 @@ def track_card(name, segments):
     t.outline(lambda v: v != CLEAR and v != BLACK, BLACK)
     for x in range(w):  # drop shadow to the lower right
         for y in range(h):
-            if t.get(x, y) != CLEAR and t.get(x + 1, y + 1) == CLEAR and c.get(x + 1, y + 1) == WHITE:
+            ink = t.get(x, y) != CLEAR
+            if ink and t.get(x + 1, y + 1) == CLEAR and c.get(x + 1, y + 1) == WHITE:
                 c.px(x + 1, y + 1, LGREY)
     c.blit(t, 0, 0)
     # Swatches of the ground colours under the name.
@@ -157,7 +157,8 @@ def main():
     card_.save("menuboul_d")
     track_card("SUBURB", trackmap.SUBURB).save("menusuburb_d")
     track_card("IRON", trackmap.IRON).save("menuiron_d")
-    for name, draw in (("skoda", menucars.skoda), ("trabant", menucars.trabant), ("beetle", menucars.beetle)):
+    for name, draw in (("skoda", menucars.skoda), ("trabant", menucars.trabant),
+                       ("beetle", menucars.beetle)):
         c = card(125, 42)
         car = draw()
         # Set the car a little left of centre to leave room for its name.

@@ -7,11 +7,10 @@ The PNG is the source the converter reads (python3 tools/art2c.py); rerunning th
 script overwrites hand edits made to it.
 """
 
-import math
 import random
 
 from scenecanvas import (BAYER4, BLACK, BLUE, BROWN, CLEAR, CYAN, DGREY, GREEN, LBLUE, LCYAN,
-                         LGREEN, LGREY, LMAGENTA, LRED, MAGENTA, RED, WHITE, YELLOW, Canvas, mix)
+                         LGREEN, LGREY, LRED, MAGENTA, RED, WHITE, YELLOW, Canvas, mix)
 import pixelfont
 
 W, H = 320, 200
@@ -130,7 +129,8 @@ def rear_car(c, x, y, w, light, dark, lean=0):
                (x + w - 1, body_top + 2), (x + w - 1, y - 2)],
               lambda xx, yy: light if yy < body_top + (y - body_top) // 2 else dark)
     # Cabin with the rear window.
-    cab = [(x + w * 0.2, body_top), (x + w * 0.28, top), (x + w * 0.72, top), (x + w * 0.8, body_top)]
+    cab = [(x + w * 0.2, body_top), (x + w * 0.28, top), (x + w * 0.72, top),
+           (x + w * 0.8, body_top)]
     c.polygon(cab, light)
     c.polygon([(x + w * 0.25, body_top), (x + w * 0.31, top + 2), (x + w * 0.69, top + 2),
                (x + w * 0.75, body_top)],
@@ -243,7 +243,8 @@ def logo(c):
         c.px(gx, top + 1, WHITE)
         x += (widths[ch] + gap) * u
     # Sparkles where the chrome catches the light.
-    for sx, sy in ((int(x0 + slant * hgt) + 3, top + 1), (int(x - gap * u + slant * hgt * 0.2), top + 4)):
+    sparkles = ((int(x0 + slant * hgt) + 3, top + 1), (int(x - gap * u + slant * hgt * 0.2), top + 4))
+    for sx, sy in sparkles:
         for d in range(1, 4):
             col = WHITE if d < 3 else YELLOW
             for ddx, ddy in ((d, 0), (-d, 0), (0, d), (0, -d)):

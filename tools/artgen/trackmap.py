@@ -84,4 +84,5 @@ if __name__ == "__main__":
     for name, segs in (("boul", BOUL), ("suburb", SUBURB), ("iron", IRON)):
         pts, gap = trace(segs)
         xs, ys = [p[0] for p in pts], [p[1] for p in pts]
-        print(name, len(pts), "gap %.2f" % gap, "extent %.1f x %.1f" % (max(xs) - min(xs), max(ys) - min(ys)))
+        print(name, len(pts), "steps, gap %.2f," % gap,
+              "extent %.1f x %.1f" % (max(xs) - min(xs), max(ys) - min(ys)))
