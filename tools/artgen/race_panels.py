@@ -241,13 +241,16 @@ def trophy(p, x0, y0):
         for x in range(int(cx - half), int(cx + half) + 1):
             p.px(x, y, gold(x, y, cx))
     p.rect(int(cx - 11), y0, 23, 1, WHITE)
-    # handles
+    # handles: thick rings on either side of the bowl
     for side in (-1, 1):
-        hx = cx + side * 13
-        for a in range(0, 180, 10):
-            t = math.radians(a)
-            p.px(int(hx + side * 3 * math.sin(t)), int(y0 + 5 + 4 * -math.cos(t)), BROWN
-                 if side > 0 else YELLOW)
+        hx, hy = cx + side * 10.5 + 0.5, y0 + 6.5
+        for y in range(y0, y0 + 14):
+            for x in range(int(hx) - 6, int(hx) + 7):
+                d = math.hypot(x + 0.5 - hx, y + 0.5 - hy)
+                outside = (x - cx) * side > 9
+                if outside and 2.2 < d < 5.2:
+                    p.px(x, y, BLACK if d > 4.4 and y + 0.5 > hy else
+                         (YELLOW if side < 0 else BROWN))
     # stem and foot
     p.rect(cx - 2, y0 + 14, 4, 6, lambda x, y: YELLOW if x < cx else BROWN)
     p.rect(cx - 6, y0 + 20, 12, 2, lambda x, y: YELLOW if x < cx + 2 else BROWN)
@@ -301,7 +304,7 @@ def cloud(p, x0, y0):
         p.disc(cx, cy, r, lambda x, y, cy=cy: LGREY if y < cy - 3 else DGREY)
     p.rect(x0 + 3, y0 + 15, 31, 2, DGREY)
     for i, (dx, dy) in enumerate(((6, 20), (14, 23), (22, 19), (30, 22), (10, 29), (26, 28),
-                                  (18, 31))):
+                                  (18, 31), (4, 36), (32, 34), (13, 40), (24, 38))):
         p.px(x0 + dx, y0 + dy, LBLUE)
         p.px(x0 + dx, y0 + dy + 1, LBLUE)
         p.px(x0 + dx - 1, y0 + dy + 2, BLUE)
@@ -330,8 +333,8 @@ def last():
                 p.px(x, y, DGREY)
     p.rect(0, 0, 159, 1, DGREY)
     p.rect(0, 47, 159, 1, DGREY)
-    cloud(p, 3, 3)
     sad_face(p, 21, 35)
+    cloud(p, 3, 3)  # after the face, so the rain falls on it
     big_text(p, 48, 8, "2ND", 3, LGREY, DGREY)
     pixelfont.BOLD.draw(p, 47, 33, "NEXT TIME...", WHITE, shadow=DGREY)
     cloud(p, 118, 5)
