@@ -85,8 +85,8 @@ def track_card(name, segments):
     # The name on the right, in the track's ground colours (its first ground on top).
     grounds = []
     for seg in segments:
-        if seg[3] not in grounds:
-            grounds.append(seg[3])
+        if seg[2] not in grounds:
+            grounds.append(seg[2])
     face = pixelfont.LARGE_BOLD if len(name) <= 4 else pixelfont.LARGE
     tx = 68 + (84 - face.width(name)) // 2
     ty = 7
@@ -153,10 +153,8 @@ def ok_mark():
 
 
 def main():
-    card_ = track_card("BOUL", trackmap.BOUL)
-    card_.save("menuboul_d")
-    track_card("SUBURB", trackmap.SUBURB).save("menusuburb_d")
-    track_card("IRON", trackmap.IRON).save("menuiron_d")
+    for name in ("boul", "suburb", "iron"):
+        track_card(name.upper(), trackmap.load_layout(name)).save("menu%s_d" % name)
     for name, draw in (("skoda", menucars.skoda), ("trabant", menucars.trabant),
                        ("beetle", menucars.beetle)):
         c = card(125, 42)
