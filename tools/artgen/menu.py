@@ -56,27 +56,30 @@ def track_card(name, segments):
     c = card(w, h)
     # The map on the left: verge in the ground colour, road in asphalt grey.
     mx, my, mw, mh = 2, 1, 66, 39
-    plan, _ = _fit(trackmap.trace(segments)[0], mw - 6, mh - 6)
-    plan = [(x + mx + 3, y + my + 3, g) for x, y, g in plan]
+    plan, _ = _fit(trackmap.trace(segments)[0], mw - 8, mh - 8)
+    plan = [(x + mx + 4, y + my + 4, g) for x, y, g in plan]
     m = Canvas(w, h, CLEAR)
     for x, y, g in plan:
         m.ellipse(x, y, 2.4, 2.4, g)
     m.outline(lambda v: v != CLEAR and v != BLACK, BLACK)
     for x, y, g in plan:
         m.ellipse(x, y, 0.9, 0.9, DGREY)
-    # Start line across the road at step 0, and a chequered flag beside it, on the
-    # side away from the middle of the loop.
+    # Start line across the road at step 0, and a chequered flag beside it, on
+    # whichever side leaves it clear of the road.
     sx, sy, _ = plan[0]
     nx, ny, _ = plan[4]
     length = math.hypot(nx - sx, ny - sy)
     ux, uy = (nx - sx) / length, (ny - sy) / length
     for i in range(-1, 2):
         m.px(round(sx - uy * i), round(sy + ux * i), WHITE)
-    mx_ = sum(p[0] for p in plan) / len(plan)
-    my_ = sum(p[1] for p in plan) / len(plan)
-    side = 1 if (-uy) * (sx - mx_) + ux * (sy - my_) > 0 else -1
-    fx = min(max(round(sx - uy * 7 * side), 3), w - 4)
-    fy = min(max(round(sy + ux * 7 * side), 3), h - 5)
+    best = None
+    for side in (1, -1):
+        fx = min(max(round(sx - uy * 7 * side), 3), w - 5)
+        fy = min(max(round(sy + ux * 7 * side), 3), h - 6)
+        covered = sum(m.get(fx + dx, fy + dy) != CLEAR for dx in range(-3, 4) for dy in range(-3, 4))
+        if best is None or covered < best[0]:
+            best = (covered, fx, fy)
+    _, fx, fy = best
     m.frame(fx - 3, fy - 3, 7, 7, BLACK)
     for yy in range(5):
         for xx in range(5):
