@@ -15,29 +15,12 @@ _L = (-0.45, 0.8, -0.4)
 _n = math.sqrt(sum(c * c for c in _L))
 LIGHT = tuple(c / _n for c in _L)
 
-BAYER4 = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
-
-
-def dither(sx, sy, dark, light, level):
-    """Ordered dither: level 0 all dark, 1 all light."""
-    return light if level * 16 > BAYER4[sy & 3][sx & 3] else dark
-
-
 def sub(a, b):
     return (a[0] - b[0], a[1] - b[1], a[2] - b[2])
 
 
-def cross(a, b):
-    return (a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0])
-
-
 def dot(a, b):
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]
-
-
-def norm(a):
-    n = math.sqrt(dot(a, a))
-    return (a[0] / n, a[1] / n, a[2] / n)
 
 
 class Face:

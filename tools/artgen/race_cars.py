@@ -17,7 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, ".."))
 sys.path.insert(0, HERE)
 import pngio  # noqa: E402
-from carmodel import CLEAR, Model, dither, render  # noqa: E402
+from carmodel import CLEAR, Model, render  # noqa: E402
 
 ART = os.path.normpath(os.path.join(HERE, "..", "..", "assets", "art"))
 
@@ -253,7 +253,7 @@ def trabant(steer=0):
     return m
 
 
-def dome(points_half, z, ybase, ytop, half, exp=2.6, n=12):
+def dome(z, ybase, ytop, half, exp=2.6, n=12):
     """A rounded cross-section: a superellipse arch from the left sill over the top."""
     pts = []
     for k in range(n + 1):
@@ -304,7 +304,7 @@ def beetle(steer=0):
         (42, 50, 21.5), (56, 52, 21.5), (76, 51.5, 21.5), (90, 46, 21.5), (100, 36, 21.5),
         (110, 31, 21), (128, 26, 19.5), (140, 20, 17), (146, 15, 14),
     ]
-    m.loft([dome(None, z, 12, top, half) for z, top, half in profile], shell, tag="shell")
+    m.loft([dome(z, 12, top, half) for z, top, half in profile], shell, tag="shell")
 
     def fender(p, n, bright, sx, sy):
         dx = abs(p[0]) - 23.5
@@ -323,7 +323,7 @@ def beetle(steer=0):
             for dz, top, half in rows:
                 cx = side * (23.5 if rear_one else 22.5)
                 secs.append([(cx + x, y, axle + dz)
-                             for x, y, _ in dome(None, 0, 9, top, half, exp=2.2, n=8)])
+                             for x, y, _ in dome(0, 9, top, half, exp=2.2, n=8)])
             m.loft(secs, fender if rear_one else paint, tag="fender")
     # running boards between the fenders
     for side in (-1, 1):
