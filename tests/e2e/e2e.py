@@ -213,9 +213,162 @@ def scenario_title(args):
         game.stop()
 
 
+def art(name):
+    import pngio
+    return pngio.read_indexed(os.path.join(ROOT, "assets", "art", name + ".png"))
+
+
+PANORAMAS = {"boul": "bkg_boul_d", "suburb": "bkg_sub_d", "iron": "bkg_iron_d"}
+
+
+def panorama_match(screen, view_x, panorama):
+    """The best share of a view's sky rows 0..79 that one window of the panorama explains."""
+    w, h, pixels = art(panorama)
+    rows = [[screen.at(view_x + x, y) for x in range(159)] for y in range(0, 80, 4)]
+    best = 0.0
+    for offset in range(w):
+        same = total = 0
+        for r, y in zip(rows, range(0, 80, 4)):
+            base = y * w
+            for x in range(0, 159, 3):
+                total += 1
+                same += r[x] == pixels[base + (offset + x) % w]
+        best = max(best, same / float(total))
+    return best
+
+
+def view_colours(screen, view_x, y0, y1, x0=0, x1=159):
+    return screen.colours(view_x + x0, y0, view_x + x1, y1)
+
+
+def scenario_race(args):
+    game = Game(args, name="race")
+    try:
+        game.key("Return")                       # leave the title
+        game.key("Down")                         # tracks: boul -> suburb
+        _, tracks = game.shot("menu-tracks")
+        check(tracks.share(7) > 0.5, "the menu shows its grey ground")
+        game.key("Return")                       # confirm the track: car stage
+        game.key("s")                            # player A: skoda -> trabant
+        game.key("Down", "Down")                 # player B: skoda -> beetle
+        _, carmenu = game.shot("menu-cars")
+        check(carmenu.colours(159, 0, 161, 200) == {0}, "the car stage has a black divider")
+        check({4, 12, 1, 9, 2, 10} <= carmenu.colours(0, 0, 159, 200),
+              "player A's half shows player A's red, blue and green cars")
+        check({3, 11, 14, 5, 13} <= carmenu.colours(161, 0, 320, 200),
+              "player B's half shows player B's cyan, yellow and magenta cars")
+        game.key("d", "Right")                   # both confirm: the race starts
+        time.sleep(0.4)
+        _, countdown = game.shot("race-countdown")
+        _, _, lights = art("lightsOffData")
+        shown = [countdown.at(67 + x, 4 + y) for y in range(70) for x in range(32)]
+        check(sum(a == b for a, b in zip(shown, lights)) > 0.98 * len(lights),
+              "the countdown shows the unlit start lights in the left view")
+        time.sleep(2.8)                          # green light after 3 s
+        game.keydown("w", "Up")
+        time.sleep(3.0)
+        path, race = game.shot("race")
+        game.keyup("w", "Up")
+        check(race.colours(159, 0, 161, 200) == {0}, "columns 159 and 160 stay black in a race")
+        for name, x in (("left", 0), ("right", 161)):
+            check(8 in view_colours(race, x, 80, 152), "the %s view shows the road" % name)
+        check({1, 9} <= view_colours(race, 0, 94, 144, 40, 120),
+              "player A's own trabant is drawn in blue at the bottom of the left view")
+        check({5, 13} <= view_colours(race, 161, 94, 144, 40, 120),
+              "player B's own beetle is drawn in magenta at the bottom of the right view")
+        scores = {n: panorama_match(race, 0, p) for n, p in PANORAMAS.items()}
+        check(scores["suburb"] > 0.9 and scores["suburb"] > max(scores["boul"], scores["iron"]),
+              "the left view's sky is the suburb panorama (%s)" %
+              ", ".join("%s %.2f" % kv for kv in sorted(scores.items())))
+        game.key("Escape")
+        time.sleep(0.3)
+        _, menu = game.shot("back-to-menu")
+        check(menu.share(7) > 0.5, "releasing Escape returns to the menu")
+        status = game.close()
+        check(status == 0, "closing the window from the menu exits with status 0")
+    finally:
+        game.stop()
+
+
+def analyse(path, *options):
+    out = subprocess.run([sys.executable, os.path.join(HERE, "analyse_audio.py"), path] +
+                         list(options), check=True, stdout=subprocess.PIPE).stdout
+    return json.loads(out)
+
+
+def near(value, target, tolerance):
+    return value is not None and abs(value - target) <= tolerance
+
+
+def play_title_and_start(game):
+    """Speaker test on the title, then straight into a race (both players' first car)."""
+    time.sleep(1.0)
+    game.key("Left")
+    time.sleep(1.2)
+    game.key("Right")
+    time.sleep(1.2)
+    game.key("Return")   # title -> menu
+    game.key("Return")   # track chosen
+    game.key("Return")   # both cars confirmed: the race starts
+    time.sleep(3.5)      # countdown: beeps 1, 2 and 3 s after the start
+    game.keydown("w", "Up")
+    time.sleep(2.0)
+    game.keyup("w", "Up")
+
+
+def scenario_sound(args):
+    game = Game(args, name="sound")
+    try:
+        play_title_and_start(game)
+        check(game.close() == 0, "the game exits with status 0")
+    finally:
+        game.stop()
+    segments = analyse(game.audio, "--segments")["segments"]
+    print("segments:", [(s["start"], s["end"], s["side"], s["freq"]) for s in segments])
+    check(len(segments) >= 3, "the recording has the speaker test and the race in it")
+    left, right = segments[0], segments[1]
+    check(left["side"] == "left" and near(left["right"]["rms"], 0, 0.5) and
+          near(left["freq"], 440, 10), "Left on the title beeps at 440 Hz in the left speaker only")
+    check(right["side"] == "right" and near(right["left"]["rms"], 0, 0.5) and
+          near(right["freq"], 440, 10), "Right on the title beeps at 440 Hz in the right speaker only")
+    race = [s for s in segments[2:] if s["side"] == "both"]
+    check(race, "the race is heard on both sides")
+    start = race[0]["start"]  # the engines start idling in the first race step
+    for offset, pitch in ((1.0, 440), (2.0, 440), (3.0, 880)):
+        # The loudest tenth of a second near the expected time is the beep's attack.
+        windows = [start + offset - 0.15 + 0.025 * i for i in range(16)]
+        loudest = max(windows, key=lambda t: analyse(game.audio, "--from", str(t), "--to",
+                                                     str(t + 0.1))["left"]["rms"])
+        beep = analyse(game.audio, "--from", str(loudest), "--to", str(loudest + 0.15))
+        check(beep["side"] == "both" and near(beep["left"]["freq"], pitch, pitch * 0.02) and
+              near(beep["right"]["freq"], pitch, pitch * 0.02),
+              "start-light beep at %.0f Hz on both sides %.0f s into the race (heard %s Hz)" %
+              (pitch, offset, beep["left"]["freq"]))
+    engines = analyse(game.audio, "--from", str(start + 4.5), "--to", str(start + 5.5))
+    check(engines["side"] == "both" and engines["left"]["rms"] > 100 and
+          engines["right"]["rms"] > 100, "both engines are heard while accelerating")
+
+
+def scenario_mute(args):
+    game = Game(args, ["-mute"], name="mute")
+    try:
+        play_title_and_start(game)
+        check(game.close() == 0, "the muted game exits with status 0")
+    finally:
+        game.stop()
+    with open(game.audio, "rb") as f:
+        data = f.read()
+    check(len(data) > 48000 * 4 * 5, "the audio device played for the whole run (%d bytes)" %
+          len(data))
+    check(data.count(0) == len(data), "with -mute every sample is silence")
+
+
 SCENARIOS = {
     "badarg": scenario_badarg,
     "title": scenario_title,
+    "race": scenario_race,
+    "sound": scenario_sound,
+    "mute": scenario_mute,
 }
 
 
