@@ -283,14 +283,17 @@ def panel(c):
         small.draw(c, x, my, "MENU", YELLOW, shadow=BLACK)
         for i, (what, keys) in enumerate(menu):
             small.draw(c, x + 30, my + i * 9, what, LCYAN, shadow=BLACK)
-            small.draw(c, x + 60, my + i * 9, keys, WHITE, shadow=BLACK)
+            kx = x + 60
+            for word in keys.split(" "):  # keys in white, the joining "or" quieter
+                kx = small.draw(c, kx, my + i * 9, word, LGREY if word == "OR" else WHITE,
+                                shadow=BLACK) + 7
 
     player(6, "PLAYER A", LRED, "LEFT VIEW", ["W", "A", "S", "D"],
            [("W", "ACCELERATE"), ("S", "BRAKE"), ("A D", "STEER")],
-           [("UP", "W  L.SHIFT"), ("DOWN", "S  L.CTRL"), ("PICK", "D")])
+           [("UP", "W OR L.SHIFT"), ("DOWN", "S OR L.CTRL"), ("PICK", "D")])
     player(166, "PLAYER B", LCYAN, "RIGHT VIEW", ["^", "<", "_", ">"],
            [("UP", "ACCELERATE"), ("DOWN", "BRAKE"), ("< >", "STEER")],
-           [("UP", "^  R.SHIFT"), ("DOWN", "_  R.CTRL"), ("PICK", ">")])
+           [("UP", "^ OR R.SHIFT"), ("DOWN", "_ OR R.CTRL"), ("PICK", ">")])
     c.vline(160, PANEL_TOP + 4, 176, LBLUE)
     # The bottom line: start, speaker test, way back.
     y = 186
