@@ -269,7 +269,8 @@ void opl_init(int port, int enabled);
 void opl_deinit();
 // Creates the resampler and starts the audio device; right after it is opened.
 void initOplEmulation();
-// The audio device's callback: len bytes of interleaved 16-bit stereo at 48000 Hz.
+// The audio device's callback: len bytes of interleaved 16-bit stereo at 48000 Hz; zeros
+// while muted or without a resampler.
 void oplEmulationCallback(void* userdata, uint8_t* stream, int len);
 // Writes one chip register, locked against the audio thread.
 void WriteFM(unsigned short reg, unsigned char value);
