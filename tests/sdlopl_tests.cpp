@@ -122,6 +122,9 @@ TEST_F(AudioPath, BufferKeepsItsStorageAndOddSizesAreFilled) {
         std::vector<uint8_t> stream(size_t(len) + 8, 0x55);
         oplEmulationCallback(nullptr, stream.data(), len);
         EXPECT_EQ(stream[size_t(len)], 0x55); // nothing written past the end
+        if (len % 2 != 0) {
+            EXPECT_EQ(stream[size_t(len) - 1], 0); // half a sample is kept silent
+        }
         if (len <= 2048) {
             EXPECT_EQ(samples.data(), storage);
         }
