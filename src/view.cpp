@@ -47,7 +47,8 @@ int clampedColumn(double v) {
 // The step record at trunc(p) mod N. Positions outside the loop are folded into it first,
 // which gives the same record for every position the race can reach.
 unsigned int stepAt(double p, unsigned int n) {
-    if (n == 0 || !std::isfinite(p)) return track && n ? track[0] : 0;
+    if (n == 0) return 0;
+    if (!std::isfinite(p)) p = 0;
     if (p < 0 || p >= n) {
         p = std::fmod(p, static_cast<double>(n));
         if (p < 0) p += n;
@@ -164,6 +165,7 @@ void drawCars(unsigned char* fb, int clipW, int clipH, const Player& me, const P
         k = row >= TABLEZ_ROWS ? TABLEZ_ROWS : static_cast<int>(row);
     }
 
+    // A pose outside -2..2 would index past the set: draw the nearest one instead.
     const Sprite* own = mine.poses[std::clamp(me.lean + 2, 0, 4)];
     bool otherVisible = k >= 0 && k < TABLEZ_ROWS;
     if (own && k > OWN_ROW)

@@ -823,7 +823,8 @@ TEST_P(Golden, RaceFrameMatchesTheCommittedPicture) {
         const std::string actual = std::string("golden_") + scene.name + ".actual.png";
         std::ofstream(actual, std::ios::binary) << encodePng(fb);
         FAIL() << differ << " pixels differ from " << path << ", first at (" << first % SCREEN_W
-               << ", " << first / SCREEN_W << "); this frame is in " << actual;
+               << ", " << first / SCREEN_W << "); this frame is in " << actual
+               << "; if the change is intended, rewrite the goldens with ZOTIK_UPDATE_GOLDEN=1";
     }
 }
 
