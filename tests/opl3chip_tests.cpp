@@ -526,18 +526,28 @@ TEST_F(ChipTest, SustainHoldsOnlyInSustainMode) {
     render(chip, 5 * Rate);
     EXPECT_EQ(op(4).EnvelopeStage, Opl3Chip::Off);
     EXPECT_EQ(op(3).EnvelopeLevel, 64);
+    // The key is still on; keying it off leaves the silent operator Off.
+    setNote(chip, 1, 580, 4, false);
+    EXPECT_EQ(op(4).EnvelopeStage, Opl3Chip::Off);
 }
 
-TEST_F(ChipTest, TheSampleInWhichTheReleaseEndsIsSilent) {
+TEST_F(ChipTest, TheReleaseEndsOnceTheLevelPasses510AndThatSampleIsSilent) {
+    // Release rate 13 at key scale 0 adds 2 at odd clock positions (pattern entry 0).
     Opl3Chip::Operator& o = op(0);
-    o.EnvelopeStage = Opl3Chip::Release;
-    o.EnvelopeLevel = 510;
-    o.ReleaseRate = 15;
+    o.ReleaseRate = 13;
     o.ComputeRates();
+    chip.EnvelopeClock = 1;
+    // 508 + 2 = 510: still releasing. Far down the negative half a sample is -1, not 0.
+    o.EnvelopeStage = Opl3Chip::Release;
+    o.EnvelopeLevel = 508;
+    EXPECT_EQ(o.Output(0, 0, 768, 0), -1);
+    EXPECT_EQ(o.EnvelopeStage, Opl3Chip::Release);
+    EXPECT_EQ(o.EnvelopeLevel, 510);
+    // 509 + 2 = 511 passes 510: Off at once, and this very sample is already 0.
+    o.EnvelopeLevel = 509;
     o.PrevOutputs[0] = 100;
     o.PrevOutputs[1] = 200;
-    // Index 256 of the sine is its peak; a level of 510 still gives a non-zero sample.
-    EXPECT_EQ(o.Output(0, 0, 256, 0), 0);
+    EXPECT_EQ(o.Output(0, 0, 768, 0), 0);
     EXPECT_EQ(o.EnvelopeStage, Opl3Chip::Off);
     EXPECT_EQ(o.EnvelopeLevel, 511);
     EXPECT_EQ(o.PrevOutputs[0], 0);
@@ -811,14 +821,18 @@ TEST_F(ChipTest, FourOperatorAlgorithmsSoundTheirCarriers) {
 }
 
 TEST_F(ChipTest, FourOperatorModeTakesOverTheSecondChannelAndGivesItBack) {
-    // Channel 3 alone: a sine at 440 Hz on the left.
-    sineNote(chip, 3, 580, 4);
-    EXPECT_NEAR(measureFrequency(render(chip, Rate / 2).left, Rate), 440, 0.5);
+    // Channel 3 alone: F-number 692, block 4, a sine at 525 Hz.
+    sineNote(chip, 3, 692, 4);
+    EXPECT_NEAR(measureFrequency(render(chip, Rate / 2).left, Rate), 525, 0.5);
 
     // Pair on: channel 3 is no longer mixed; channel 0 (outputs off) plays all four.
     chip.Port(0x104, 0x01);
     EXPECT_FALSE(channel(3).Enabled);
     EXPECT_EQ(channel(0).PairedChannel, &channel(3));
+    // 0xC0 is never copied: the second channel keeps its own connection and outputs.
+    chip.Port(0xC0, 0x01);
+    EXPECT_EQ(channel(3).ModulationType, 0);
+    EXPECT_TRUE(channel(3).LeftEnable);
     // (At the native rate a sample lags one call: the first one is still from before.)
     std::vector<short> after = render(chip, 4000).left;
     EXPECT_EQ(peak({after.begin() + 1, after.end()}), 0);
@@ -829,6 +843,12 @@ TEST_F(ChipTest, FourOperatorModeTakesOverTheSecondChannelAndGivesItBack) {
     EXPECT_EQ(channel(3).Frequency, 580);
     EXPECT_EQ(channel(3).Octave, 5);
     EXPECT_NEAR(measureFrequency(render(chip, Rate / 2).left, Rate), 880, 1);
+    // The second channel's own frequency registers reach only it, and do not change the pitch
+    // of the pair.
+    setNote(chip, 3, 692, 4, true);
+    EXPECT_EQ(channel(0).Frequency, 580);
+    EXPECT_NEAR(measureFrequency(render(chip, Rate / 2).left, Rate), 880, 1);
+    setNote(chip, 3, 580, 5, true);
 
     // Pair off: both channels sound on their own again (channel 0 is silent, channel 3 keeps
     // the block it was given through the pair).
@@ -893,13 +913,16 @@ TEST_F(ChipTest, VibratoBendsThePitchAndReturnsOverItsPeriod) {
     render(chip, 8192 - 3000);
     EXPECT_EQ(op(3).Phase, op(4).Phase);
 
-    // Deep vibrato of F-number 580 (top bits 4): +-4 << 4 = 64 of 9280, about 0.7 %.
-    Opl3Chip c(0);
-    c.Port(0xBD, 0x40);
-    sineNote(c, 0, 580, 4, {0x61, 0x00, 0xF0, 0x04, 0x00});
-    render(c, 2 + 1024 * 2);                                       // steps 0 and 1
-    const double f = measureFrequency(render(c, 1024).left, Rate); // step 2: the top
-    EXPECT_NEAR(f, 440.0 * (9280 + 64) / 9280, 0.5);
+    // F-number 580 (top bits 4) at block 4: the top of the vibrato adds 4 << 4 = 64 to the
+    // phase step of 9280 (0.7 %) when deep, half of it otherwise.
+    for (bool deep : {true, false}) {
+        Opl3Chip c(0);
+        c.Port(0xBD, deep ? 0x40 : 0x00);
+        sineNote(c, 0, 580, 4, {0x61, 0x00, 0xF0, 0x04, 0x00});
+        render(c, 2 + 1024 * 2);                                       // steps 0 and 1
+        const double f = measureFrequency(render(c, 1024).left, Rate); // step 2: the top
+        EXPECT_NEAR(f, 440.0 * (9280 + (deep ? 64 : 32)) / 9280, 0.5) << deep;
+    }
 
     // F-numbers below 128 get no vibrato.
     Opl3Chip low(0);
