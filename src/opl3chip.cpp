@@ -74,7 +74,7 @@ namespace {
 // Envelope levels: 511 is silence; the release ends once the level passes 510.
 constexpr int16_t SilentLevel = 511;
 constexpr int16_t ReleaseEndLevel = 510;
-// The log attenuation saturates here (13 bits).
+// The chip limits the log attenuation to 13 bits.
 constexpr uint32_t MaxLogAttenuation = 0x1FFF;
 // Attack increment of rate 15 (the attack is skipped at key on, but a rate changed to 15
 // during the attack finishes it at once).
@@ -697,7 +697,7 @@ OPL_INLINE int16_t operatorOutput(Opl3Chip::Operator& op, const ChipClocks& cloc
         m = static_cast<int16_t>(m + ((op.PrevOutputs[0] + op.PrevOutputs[1]) >> feedbackShift));
     const unsigned index = ((op.Phase >> 10) + static_cast<unsigned>(m)) & (WavePeriod - 1);
 
-    // The log attenuation saturates at MaxLogAttenuation, far below audibility.
+    // Every attenuation from AudibleLogAttenuation up (to the chip's limit and beyond) is 0.
     const unsigned wave = WaveTable.Entries[op.Waveform & 7][index];
     unsigned a = att * 8u + (wave & ~static_cast<unsigned>(WaveNegative));
     if (a > AudibleLogAttenuation) a = AudibleLogAttenuation;
