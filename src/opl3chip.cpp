@@ -728,9 +728,13 @@ OPL_INLINE void channelOutput(Opl3Chip::Channel& ch, const ChipClocks& clocks, s
 
     // Vibrato: a 3-bit depth from the top F-number bits (halved unless deep), taken whole
     // and halved as the vibrato step says, then scaled by the block like the phase step.
-    const int base = ((ch.Frequency >> 7) & 7) >> clocks.VibratoDepthShift;
-    const int offset = base * clocks.VibratoWhole + (base >> 1) * clocks.VibratoHalf;
-    const int16_t vibrato = static_cast<int16_t>(offset * (1 << (ch.Octave & 7)));
+    // Most voices use none, so it is only worked out when an operator may need it.
+    int16_t vibrato = 0;
+    if (ch.PairedChannel || ch.Ops[0]->VibratoEnable || ch.Ops[1]->VibratoEnable) {
+        const int base = ((ch.Frequency >> 7) & 7) >> clocks.VibratoDepthShift;
+        const int offset = base * clocks.VibratoWhole + (base >> 1) * clocks.VibratoHalf;
+        vibrato = static_cast<int16_t>(offset * (1 << (ch.Octave & 7)));
+    }
 
     const uint32_t step = ch.PhaseStep;
     const int16_t fb = static_cast<int16_t>(ch.FeedbackShift);
