@@ -6,7 +6,7 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?=
 
-.PHONY: all run test test-sanitize bench setup build clean
+.PHONY: all run test test-sanitize test-thread bench screenshots setup build clean
 
 all: build
 
@@ -29,8 +29,24 @@ test-sanitize: setup
 	cmake --build $(SANITIZE_DIR) -j$(JOBS)
 	cd $(SANITIZE_DIR) && ctest --output-on-failure -j$(JOBS) -LE e2e
 
+# The audio lock under ThreadSanitizer: register writes from the game thread while SDL's
+# audio thread runs the chip.
+THREAD_DIR ?= build-thread
+test-thread: setup
+	cmake -S . -B $(THREAD_DIR) -DCMAKE_BUILD_TYPE=Debug -DZOTIK_SANITIZE=thread
+	cmake --build $(THREAD_DIR) -j$(JOBS) --target sdlopl_tests
+	SDL_AUDIODRIVER=dummy TSAN_OPTIONS=halt_on_error=1 $(THREAD_DIR)/tests/sdlopl_tests --gtest_filter=AudioDevice.*
+
 bench: build
 	for b in $(BUILD_DIR)/bench/*_bench; do $$b; done
 
+# Refreshes the README's pictures from a real run under Xvfb.
+screenshots: build
+	python3 tests/e2e/e2e.py --game $(BUILD_DIR)/zotik --xclose $(BUILD_DIR)/tests/xclose --out $(BUILD_DIR)/e2e-out title
+	python3 tests/e2e/e2e.py --game $(BUILD_DIR)/zotik --xclose $(BUILD_DIR)/tests/xclose --out $(BUILD_DIR)/e2e-out race
+	cp $(BUILD_DIR)/e2e-out/title.png docs/title.png
+	cp $(BUILD_DIR)/e2e-out/menu-cars.png docs/menu.png
+	cp $(BUILD_DIR)/e2e-out/race.png docs/race.png
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR)
