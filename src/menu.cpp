@@ -67,12 +67,6 @@ static int trackPix(int track, bool highlighted) {
     return FIRST_TRACK_PIX + 2 * track + (highlighted ? 1 : 0);
 }
 
-// Copies a w x h picture opaquely with its top-left corner at column x, row y.
-static void blit(unsigned char* fb, const unsigned char* pic, int w, int h, int x, int y) {
-    for (int r = 0; r < h; r++)
-        std::memcpy(fb + (y + r) * SCREEN_W + x, pic + r * w, w);
-}
-
 static std::unique_ptr<unsigned char[]> makeCarPicture(const unsigned char* src, int variant,
                                                        bool dimmed) {
     constexpr int size = MENU_CAR_W * MENU_CAR_H;
@@ -211,26 +205,26 @@ void drawCarMenu(unsigned char* framebuffer, int player) {
     const bool confirmed = carSelected[player] != 0;
     for (int car = 0; car < CHOICES; car++) {
         if (confirmed && car != chosen) continue;
-        blit(framebuffer, menuPix[carPix(car, player, car == chosen)].get(), MENU_CAR_W, MENU_CAR_H,
-             x0 + CAR_X, CHOICE_Y + CHOICE_PITCH * car);
+        drawRect(framebuffer, menuPix[carPix(car, player, car == chosen)].get(), MENU_CAR_W,
+                 MENU_CAR_H, x0 + CAR_X, CHOICE_Y + CHOICE_PITCH * car);
     }
     if (confirmed) return;
-    blit(framebuffer, menuup_d, MENU_UP_W, MENU_UP_H, x0 + CAR_ARROW_X, UP_Y);
-    blit(framebuffer, menuPix[DOWN_ARROW_PIX].get(), MENU_UP_W, MENU_UP_H, x0 + CAR_ARROW_X,
-         DOWN_Y);
-    blit(framebuffer, menuok_d, MENU_OK_W, MENU_OK_H, x0 + CAR_OK_X, OK_Y);
+    drawRect(framebuffer, menuup_d, MENU_UP_W, MENU_UP_H, x0 + CAR_ARROW_X, UP_Y);
+    drawRect(framebuffer, menuPix[DOWN_ARROW_PIX].get(), MENU_UP_W, MENU_UP_H, x0 + CAR_ARROW_X,
+             DOWN_Y);
+    drawRect(framebuffer, menuok_d, MENU_OK_W, MENU_OK_H, x0 + CAR_OK_X, OK_Y);
 }
 
 void drawMenu(unsigned char* framebuffer) {
     if (!trackSelected) {
         std::memset(framebuffer, GROUND, SCREEN_BYTES);
         for (int t = 0; t < CHOICES; t++)
-            blit(framebuffer, menuPix[trackPix(t, t == menuSelTrack)].get(), MENU_TRACK_W,
-                 MENU_TRACK_H, TRACK_X, CHOICE_Y + CHOICE_PITCH * t);
-        blit(framebuffer, menuup_d, MENU_UP_W, MENU_UP_H, TRACK_ARROW_X, UP_Y);
-        blit(framebuffer, menuPix[DOWN_ARROW_PIX].get(), MENU_UP_W, MENU_UP_H, TRACK_ARROW_X,
-             DOWN_Y);
-        blit(framebuffer, menuok_d, MENU_OK_W, MENU_OK_H, TRACK_OK_X, OK_Y);
+            drawRect(framebuffer, menuPix[trackPix(t, t == menuSelTrack)].get(), MENU_TRACK_W,
+                     MENU_TRACK_H, TRACK_X, CHOICE_Y + CHOICE_PITCH * t);
+        drawRect(framebuffer, menuup_d, MENU_UP_W, MENU_UP_H, TRACK_ARROW_X, UP_Y);
+        drawRect(framebuffer, menuPix[DOWN_ARROW_PIX].get(), MENU_UP_W, MENU_UP_H, TRACK_ARROW_X,
+                 DOWN_Y);
+        drawRect(framebuffer, menuok_d, MENU_OK_W, MENU_OK_H, TRACK_OK_X, OK_Y);
         return;
     }
     // Split like a race: grey halves with the same black divider between them.
