@@ -61,8 +61,24 @@ static bool failVideo(const char* what) {
     return false;
 }
 
+// Without a display SDL falls back to a driver that draws nowhere; a player would face a
+// game running without a window, so that counts as a failure unless it was asked for.
+static bool videoIsInvisible() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver) return true;
+    const bool invisible = std::strcmp(driver, "offscreen") == 0 ||
+                           std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "evdev") == 0;
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    return invisible && !(asked && std::strcmp(asked, driver) == 0);
+}
+
 bool initTk() {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return failVideo("start SDL video");
+    if (videoIsInvisible()) {
+        SDL_SetError("no display found (only SDL's '%s' video driver is available)",
+                     SDL_GetCurrentVideoDriver());
+        return failVideo("open a window");
+    }
     // Without sound the game still plays: audio is started on its own so that a
     // machine with no audio device does not stop the picture from opening.
     const bool haveAudio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;

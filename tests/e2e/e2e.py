@@ -191,6 +191,16 @@ def scenario_badarg(args):
     check(result.returncode == 1, "zotik -x exits with status 1")
     check(result.stdout.decode() == "Unknown argument '-x'\n",
           "zotik -x prints the unknown-argument message")
+    # No display at all: one clear line on stderr and status 1, not a game without a window.
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+    env["XDG_RUNTIME_DIR"] = args.out  # as on a desktop, so libraries probing it stay quiet
+    result = subprocess.run([args.game], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            env=env, timeout=20)
+    errors = result.stderr.decode().splitlines()
+    check(result.returncode == 1, "without a display the game exits with status 1")
+    check(len(errors) == 1 and errors[0].startswith("zotik: cannot "),
+          "without a display the game says why in one line: %r" % errors)
 
 
 def scenario_title(args):
