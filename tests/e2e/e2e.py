@@ -5,7 +5,7 @@ audio driver.
 
     e2e.py --game build/zotik --xclose build/tests/xclose --out DIR SCENARIO
 
-Scenarios: badarg, title, race, sound, mute. Exit status 0 when every check passed.
+Scenarios: badarg, title, race, sound, swap, mute. Exit status 0 when every check passed.
 """
 import argparse
 import json
@@ -362,6 +362,23 @@ def scenario_sound(args):
           engines["right"]["rms"] > 100, "both engines are heard while accelerating")
 
 
+def scenario_swap(args):
+    game = Game(args, ["-swap"], name="swap")
+    try:
+        time.sleep(1.0)
+        game.key("Left")
+        time.sleep(1.2)
+        game.key("Right")
+        time.sleep(1.2)
+        check(game.close() == 0, "the game exits with status 0")
+    finally:
+        game.stop()
+    segments = analyse(game.audio, "--segments")["segments"]
+    sides = [s["side"] for s in segments]
+    check(sides == ["right", "left"], "with -swap, Left beeps on the right and Right on the "
+          "left (heard %s)" % sides)
+
+
 def scenario_mute(args):
     game = Game(args, ["-mute"], name="mute")
     try:
@@ -382,6 +399,7 @@ SCENARIOS = {
     "race": scenario_race,
     "sound": scenario_sound,
     "mute": scenario_mute,
+    "swap": scenario_swap,
 }
 
 
