@@ -17,24 +17,14 @@ import math
 import random
 
 from scenecanvas import (BAYER4, BLACK, BLUE, BROWN, CYAN, DGREY, GREEN, LBLUE, LCYAN, LGREEN,
-                         LGREY, LRED, MAGENTA, RED, WHITE, YELLOW, Canvas, mix)
+                         LGREY, LRED, MAGENTA, RED, WHITE, YELLOW, Canvas, gradient, mix)
 
 W, H = 600, 80
 
 
 def sky(c, stops):
     """Vertical gradient through (row, colour) stops, ordered-dithered between them."""
-    for y in range(H):
-        for i in range(len(stops) - 1):
-            (y0, c0), (y1, c1) = stops[i], stops[i + 1]
-            if y0 <= y < y1:
-                level = int(16 * (y - y0) / (y1 - y0) + 0.5)
-                for x in range(W):
-                    c.px(x, y, mix(x, y, c0, c1, level))
-                break
-        else:
-            for x in range(W):
-                c.px(x, y, stops[-1][1])
+    gradient(c, stops, H, W)
 
 
 def cloud(c, x, y, w, h, top, shade, rng):

@@ -27,6 +27,22 @@ def mix(x, y, c1, c2, level):
     return c2 if level > BAYER4[y & 3][x & 3] else c1
 
 
+def gradient(c, stops, rows, width):
+    """Fills rows 0..rows-1 with a vertical gradient through (row, colour) stops, ordered-
+    dithered between neighbouring stops; rows past the last stop take its colour."""
+    for y in range(rows):
+        for i in range(len(stops) - 1):
+            (y0, c0), (y1, c1) = stops[i], stops[i + 1]
+            if y0 <= y < y1:
+                level = int(16 * (y - y0) / (y1 - y0) + 0.5)
+                for x in range(width):
+                    c.px(x, y, mix(x, y, c0, c1, level))
+                break
+        else:
+            for x in range(width):
+                c.px(x, y, stops[-1][1])
+
+
 class Canvas:
     def __init__(self, w, h, fill=BLACK, wrap=False):
         self.w, self.h, self.wrap = w, h, wrap

@@ -10,7 +10,8 @@ script overwrites hand edits made to it.
 import random
 
 from scenecanvas import (BAYER4, BLACK, BLUE, BROWN, CLEAR, CYAN, DGREY, GREEN, LBLUE, LCYAN,
-                         LGREEN, LGREY, LRED, MAGENTA, RED, WHITE, YELLOW, Canvas, mix)
+                         LGREEN, LGREY, LRED, MAGENTA, RED, WHITE, YELLOW, Canvas, gradient,
+                         mix)
 import pixelfont
 
 W, H = 320, 200
@@ -23,16 +24,7 @@ def sky(c):
     # Night above, sundown at the horizon: solid bands with short dithered seams.
     stops = [(0, BLACK), (3, BLACK), (10, BLUE), (20, BLUE), (29, MAGENTA), (36, MAGENTA),
              (43, RED), (48, RED), (54, LRED), (60, LRED), (66, YELLOW)]
-    for y in range(HORIZON + 1):
-        for i in range(len(stops) - 1):
-            (y0, c0), (y1, c1) = stops[i], stops[i + 1]
-            if y0 <= y < y1:
-                level = int(16 * (y - y0) / (y1 - y0) + 0.5)
-                for x in range(W):
-                    c.px(x, y, mix(x, y, c0, c1, level))
-                break
-        else:
-            c.hline(0, W - 1, y, YELLOW)
+    gradient(c, stops, HORIZON + 1, W)
     rng = random.Random(3)
     for _ in range(40):  # the first stars
         x, y = rng.randrange(W), rng.randrange(0, 22)
