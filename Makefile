@@ -6,12 +6,15 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?=
 
-.PHONY: all run test test-sanitize test-thread bench screenshots setup build clean
+.PHONY: all run test test-sanitize test-thread bench screenshots setup setup-test build clean
 
 all: build
 
 setup:
-	@tools/setup.sh
+	@tools/setup.sh build
+
+setup-test:
+	@tools/setup.sh test
 
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -20,11 +23,11 @@ build: setup
 run: build
 	./$(BUILD_DIR)/zotik $(ARGS)
 
-test: build
+test: setup-test build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
 
 # The unit tests under AddressSanitizer and UndefinedBehaviorSanitizer (no window tests).
-test-sanitize: setup
+test-sanitize: setup-test
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DZOTIK_SANITIZE=address,undefined
 	cmake --build $(SANITIZE_DIR) -j$(JOBS)
 	cd $(SANITIZE_DIR) && ctest --output-on-failure -j$(JOBS) -LE e2e
@@ -32,7 +35,7 @@ test-sanitize: setup
 # The audio lock under ThreadSanitizer: register writes from the game thread while SDL's
 # audio thread runs the chip.
 THREAD_DIR ?= build-thread
-test-thread: setup
+test-thread: setup-test
 	cmake -S . -B $(THREAD_DIR) -DCMAKE_BUILD_TYPE=Debug -DZOTIK_SANITIZE=thread
 	cmake --build $(THREAD_DIR) -j$(JOBS) --target sdlopl_tests
 	SDL_AUDIODRIVER=dummy TSAN_OPTIONS=halt_on_error=1 $(THREAD_DIR)/tests/sdlopl_tests --gtest_filter=AudioDevice.*
@@ -41,7 +44,7 @@ bench: build
 	for b in $(BUILD_DIR)/bench/*_bench; do $$b; done
 
 # Refreshes the README's pictures from a real run under Xvfb.
-screenshots: build
+screenshots: setup-test build
 	python3 tests/e2e/e2e.py --game $(BUILD_DIR)/zotik --xclose $(BUILD_DIR)/tests/xclose --out $(BUILD_DIR)/e2e-out title
 	python3 tests/e2e/e2e.py --game $(BUILD_DIR)/zotik --xclose $(BUILD_DIR)/tests/xclose --out $(BUILD_DIR)/e2e-out race
 	cp $(BUILD_DIR)/e2e-out/title.png docs/title.png
