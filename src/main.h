@@ -182,6 +182,10 @@ extern CarSprite cars[CAR_VARIANTS];
 extern Sprite carsL[CAR_VARIANTS], carsLL[CAR_VARIANTS], carsR[CAR_VARIANTS],
     carsRR[CAR_VARIANTS];
 extern SpriteSet spriteSet[CAR_VARIANTS];
+// Body colours by variant, for the sprites and the menu pictures: the light shade replaces
+// 9, the dark shade replaces 1.
+extern const unsigned char carColorL[CAR_VARIANTS];
+extern const unsigned char carColorD[CAR_VARIANTS];
 extern Sprite arrowLeft, arrowRight;
 
 // Background panoramas widened to 760 x 80 so any 160-column window is one copy.
@@ -244,10 +248,6 @@ extern int menuSelCar[2];
 extern int menuSelTrack;
 extern int carSelected[2];
 extern int trackSelected;
-
-// Body colours by variant 2 x car + player: light shade (replaces 9), dark (replaces 1).
-extern const unsigned char carColorL[CAR_VARIANTS];
-extern const unsigned char carColorD[CAR_VARIANTS];
 
 // The 19 menu pictures: 12 car pictures, 6 track pictures, the down arrow.
 constexpr int MENU_PIX_COUNT = 19;

@@ -11,11 +11,6 @@ int menuSelTrack;
 int carSelected[2];
 int trackSelected;
 
-// Body colours by variant 2 x car + player; the race sprites use the same pairs.
-//                                        skoda A,B  trabant A,B  beetle A,B
-const unsigned char carColorL[CAR_VARIANTS] = {12, 11, 9, 14, 10, 13};
-const unsigned char carColorD[CAR_VARIANTS] = {4, 3, 1, 14, 2, 5};
-
 std::unique_ptr<unsigned char[]> menuPix[MENU_PIX_COUNT];
 
 static constexpr int CHOICES = 3; // tracks, and cars per player

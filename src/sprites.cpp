@@ -44,22 +44,18 @@ const uint8_t CAR_SIZES[CAR_SIZE_COUNT][3] = {
     {76, 69, 57}, //
 };
 
+// Body colours of the six variants, 2 x car + player: the light shade replaces 9 and the
+// dark shade 1, in the race sprites and the menu pictures alike.
+//                                        skoda A,B  trabant A,B  beetle A,B
+const unsigned char carColorL[CAR_VARIANTS] = {12, 11, 9, 14, 10, 13};
+const unsigned char carColorD[CAR_VARIANTS] = {4, 3, 1, 14, 2, 5};
+
 namespace {
 
 constexpr unsigned char TRANSPARENT = 0xFF;
 constexpr unsigned char DARK_SHADE = 1;
 constexpr unsigned char LIGHT_SHADE = 9;
 constexpr int CAR_W = 2 * CAR_HALF_W;
-
-// Body colours (dark shade, light shade) of the six variants, 2 x car + player.
-constexpr unsigned char VARIANT_COLOURS[CAR_VARIANTS][2] = {
-    {4, 12},  // skoda, first player
-    {3, 11},  // skoda, second player
-    {1, 9},   // trabant, first player: the picture's own blue
-    {14, 14}, // trabant, second player
-    {2, 10},  // beetle, first player
-    {5, 13},  // beetle, second player
-};
 
 // The turning poses of each car: its picture for a turn and for a hard turn.
 struct TurnArt {
@@ -209,20 +205,20 @@ void initSpriteSet(SpriteSet* sets) {
 
 void initSprites() {
     for (int v = 0; v < CAR_VARIANTS; ++v)
-        initCarSprite(cars[v], CAR_HALVES[v / 2], VARIANT_COLOURS[v][0], VARIANT_COLOURS[v][1]);
+        initCarSprite(cars[v], CAR_HALVES[v / 2], carColorD[v], carColorL[v]);
 
     initSprite(arrowLeft, arrowLeftData, ARROW_W, ARROW_H, TRANSPARENT, TRANSPARENT);
     initSpriteHflip(arrowRight, arrowLeftData, ARROW_W, ARROW_H, TRANSPARENT, TRANSPARENT);
 
     for (int v = 0; v < CAR_VARIANTS; ++v) {
         const TurnArt& art = TURN_ART[v / 2];
-        unsigned char c1 = VARIANT_COLOURS[v][0], c2 = VARIANT_COLOURS[v][1];
+        unsigned char c1 = carColorD[v], c2 = carColorL[v];
         initSprite(carsLL[v], art.hard, art.hardW, CAR_H, c1, c2);
         initSprite(carsL[v], art.turn, art.turnW, CAR_H, c1, c2);
     }
     for (int v = 0; v < CAR_VARIANTS; ++v) {
         const TurnArt& art = TURN_ART[v / 2];
-        unsigned char c1 = VARIANT_COLOURS[v][0], c2 = VARIANT_COLOURS[v][1];
+        unsigned char c1 = carColorD[v], c2 = carColorL[v];
         initSpriteHflip(carsRR[v], art.hard, art.hardW, CAR_H, c1, c2);
         initSpriteHflip(carsR[v], art.turn, art.turnW, CAR_H, c1, c2);
     }
