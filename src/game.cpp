@@ -150,6 +150,7 @@ static void menuLoop(unsigned char* framebuffer) {
     trackSelected = 0;
     carSelected[0] = 0;
     carSelected[1] = 0;
+    resetMenuKeys();
     while (!(carSelected[0] && carSelected[1])) {
         if (getQuit()) return;
         processEvents();

@@ -255,8 +255,12 @@ extern std::unique_ptr<unsigned char[]> menuPix[MENU_PIX_COUNT];
 
 // Builds menuPix; once, at the end of initData.
 void initMenu();
-// Takes every queued key event and updates the selection state.
+// Takes every queued key event and updates the selection state. A release counts only
+// for a key the menu saw go down since resetMenuKeys.
 void processMenuKeys();
+// Forgets the keys seen going down; called each time the menu is entered, so that a key
+// pressed in a race and released in the menu does nothing there.
+void resetMenuKeys();
 // Draws the whole menu screen for the current state.
 void drawMenu(unsigned char* framebuffer);
 // Draws one player's half of the car stage.
