@@ -1,5 +1,6 @@
 // Window, palette and frame clock: the game's 320 x 200 picture of palette indices shown
-// stretched over a 640 x 480 window, one frame every 50 ms.
+// stretched over a 640 x 480 window (or, in full screen, over the largest 4:3 part of the
+// screen), one frame every 50 ms.
 #include "sdltk.h"
 
 #include "main.h"
@@ -39,6 +40,7 @@ static constexpr uint32_t FRAME_WAIT_STEP_MS = 5;
 static SDL_Window* window = nullptr;
 static SDL_Renderer* renderer = nullptr;
 static SDL_Texture* texture = nullptr;
+static bool fullscreen = false;
 // Start of the current frame period, in SDL_GetTicks milliseconds.
 static uint32_t frameTicker = 0;
 // Staging copy of the picture in ARGB, uploaded whole every frame.
@@ -94,11 +96,14 @@ bool initTk() {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
     renderer = SDL_CreateRenderer(window, -1, 0);
     if (!renderer) return failVideo("create the renderer");
+    // The bars beside the picture in full screen.
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
     texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                 SCREEN_W, SCREEN_H);
     if (!texture) return failVideo("create the texture");
 
     if (haveAudio) initAudio();
+    initControllers(); // without them the keyboard still plays
     frameTicker = SDL_GetTicks();
     return true;
 }
@@ -125,7 +130,9 @@ void deinitTk() {
     // uses is released.
     if (audioDevice != 0) SDL_CloseAudioDevice(audioDevice);
     audioDevice = 0;
+    deinitControllers();
     closeWindow();
+    fullscreen = false;
     SDL_Quit();
 }
 
@@ -139,15 +146,69 @@ bool frameMustWait(uint32_t nowMs, uint32_t frameTickerMs) {
     return nowMs - frameTickerMs < FRAME_MS;
 }
 
+uint32_t nextFrameTicker(uint32_t nowMs, uint32_t frameTickerMs) {
+    // The period advances by exactly one frame, so the long-run rate stays at 20 fps even
+    // when a frame is late. After a long stall (a window drag, a suspended laptop) that
+    // would replay seconds of race at once, so the clock starts again from now instead.
+    if ((nowMs - frameTickerMs) / FRAME_MS > MAX_CATCH_UP_FRAMES) return nowMs;
+    return frameTickerMs + FRAME_MS;
+}
+
+void restartFrameClock() {
+    frameTicker = SDL_GetTicks();
+}
+
 void flip(const unsigned char* framebuffer) {
     convertFrame(framebuffer, pixels, SCREEN_BYTES);
     while (frameMustWait(SDL_GetTicks(), frameTicker))
         SDL_Delay(FRAME_WAIT_STEP_MS);
-    // The period advances by exactly one frame, so the long-run rate stays at 20 fps
-    // even when a frame is late.
-    frameTicker += FRAME_MS;
+    frameTicker = nextFrameTicker(SDL_GetTicks(), frameTicker);
     SDL_UpdateTexture(texture, nullptr, pixels, SCREEN_W * sizeof(uint32_t));
     SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+    int outputW = WINDOW_W, outputH = WINDOW_H;
+    if (SDL_GetRendererOutputSize(renderer, &outputW, &outputH) != 0) {
+        outputW = WINDOW_W;
+        outputH = WINDOW_H;
+    }
+    const PixelRect fit = fitPicture(outputW, outputH);
+    const SDL_Rect target = {fit.x, fit.y, fit.w, fit.h};
+    SDL_RenderCopy(renderer, texture, nullptr, &target);
     SDL_RenderPresent(renderer);
+}
+
+PixelRect fitPicture(int outputW, int outputH) {
+    if (outputW <= 0 || outputH <= 0) return {0, 0, 0, 0};
+    // As wide as the output; if that is too tall, as tall as the output.
+    int64_t w = outputW;
+    int64_t h = w * WINDOW_H / WINDOW_W;
+    if (h > outputH) {
+        h = outputH;
+        w = h * WINDOW_W / WINDOW_H;
+    }
+    return {static_cast<int>((outputW - w) / 2), static_cast<int>((outputH - h) / 2),
+            static_cast<int>(w), static_cast<int>(h)};
+}
+
+bool isFullscreen() {
+    return fullscreen;
+}
+
+bool setFullscreen(bool on) {
+    const bool ok = SDL_SetWindowFullscreen(window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+    if (!ok) {
+        std::fprintf(stderr, "zotik: cannot %s full screen: %s\n", on ? "switch to" : "leave",
+                     SDL_GetError());
+        // Whatever SDL got half done, the window is the safe place to be.
+        if (on && window) SDL_SetWindowFullscreen(window, 0);
+    }
+    fullscreen = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+    SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
+    // The switch took the window manager a while: go on from now rather than hurry
+    // through the frames it cost.
+    restartFrameClock();
+    return ok;
+}
+
+void toggleFullscreen() {
+    setFullscreen(!fullscreen);
 }
