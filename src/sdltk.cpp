@@ -36,11 +36,16 @@ uint32_t audioDevice = 0;
 static constexpr int WINDOW_W = 640;
 static constexpr int WINDOW_H = 480;
 static constexpr uint32_t FRAME_WAIT_STEP_MS = 5;
+// Frames after a full-screen switch during which the renderer may still be resizing its
+// buffers: each of them starts its period when its picture is out, so that a slow
+// present is not caught up with a burst of fast frames.
+static constexpr int SWITCH_SETTLE_FRAMES = 10;
 
 static SDL_Window* window = nullptr;
 static SDL_Renderer* renderer = nullptr;
 static SDL_Texture* texture = nullptr;
 static bool fullscreen = false;
+static int settleFrames = 0;
 // Start of the current frame period, in SDL_GetTicks milliseconds.
 static uint32_t frameTicker = 0;
 // Staging copy of the picture in ARGB, uploaded whole every frame.
@@ -133,6 +138,7 @@ void deinitTk() {
     deinitControllers();
     closeWindow();
     fullscreen = false;
+    settleFrames = 0;
     SDL_Quit();
 }
 
@@ -174,6 +180,10 @@ void flip(const unsigned char* framebuffer) {
     const SDL_Rect target = {fit.x, fit.y, fit.w, fit.h};
     SDL_RenderCopy(renderer, texture, nullptr, &target);
     SDL_RenderPresent(renderer);
+    if (settleFrames > 0) {
+        --settleFrames;
+        restartFrameClock();
+    }
 }
 
 PixelRect fitPicture(int outputW, int outputH) {
@@ -203,9 +213,10 @@ bool setFullscreen(bool on) {
     }
     fullscreen = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
     SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
-    // The switch took the window manager a while: go on from now rather than hurry
-    // through the frames it cost.
+    // The switch, and the first presents after it, take a while: go on from then rather
+    // than hurry through the frames they cost.
     restartFrameClock();
+    settleFrames = SWITCH_SETTLE_FRAMES;
     return ok;
 }
 
