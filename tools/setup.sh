@@ -13,7 +13,9 @@ packages=(
 if [ "${1:-build}" = "test" ]; then
     packages+=(
         xvfb xdotool imagemagick # end-to-end tests in a real window
+        openbox                  # a window manager, for switching to full screen
         libx11-dev python3 sox   # closing the window, checking pictures and sound
+        libxdamage-dev           # recording when the window is drawn (frame times)
     )
 fi
 
