@@ -19,10 +19,10 @@ struct RaceDriver {
     float line;        // x it aims for
     float cornerSpeed; // steps per second through bends
 
-    DriverKeys decide(const Player& p, const unsigned int* track, unsigned int n) const {
+    DriverKeys decide(const Player& p, const unsigned int* steps, unsigned int n) const {
         auto curveAt = [&](double z) {
             long long k = static_cast<long long>(std::floor(z)) % n;
-            return stepCurve(track[k < 0 ? k + n : k]);
+            return stepCurve(steps[k < 0 ? k + n : k]);
         };
         DriverKeys keys;
         double v = p.speed;
