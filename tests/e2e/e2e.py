@@ -518,19 +518,25 @@ def check_full_screen_picture(game, screen, what):
     check(screen.foreign == 0, "%s: the picture inside them shows only VGA colours" % what)
 
 
+def switch_to_full_screen(game, keys, where):
+    """Presses keys (xdotool names) while the frames are recorded; checks that the game
+    went full screen with its pacing undisturbed and returns the screen it shows."""
+    recorder = game.record_frames(4.0)
+    time.sleep(1.0)
+    game.run("xdotool", "key", keys)
+    times = game.frames(recorder)
+    check(game.wait_geometry(game.screen), "%s switches to full screen %s" % (keys, where))
+    check_pacing(times, 4.0, "across %s %s" % (keys, where))
+    _, screen = game.shot_screen("fullscreen-" + where.split()[-1])
+    check_full_screen_picture(game, screen, where)
+    return screen
+
+
 def scenario_fullscreen(args):
-    width, height = 1280, 720
-    game = Game(args, name="fullscreen", screen=(width, height), wm=True)
+    game = Game(args, name="fullscreen", screen=(1280, 720), wm=True)
     try:
         check(game.geometry() == (WINDOW_W, WINDOW_H), "the game starts in its 640 x 480 window")
-        recorder = game.record_frames(4.0)
-        time.sleep(1.0)
-        game.run("xdotool", "key", "alt+Return")
-        times = game.frames(recorder)
-        check(game.wait_geometry((width, height)), "Alt+Enter switches to full screen")
-        check_pacing(times, 4.0, "across Alt+Enter")
-        _, screen = game.shot_screen("fullscreen-title")
-        check_full_screen_picture(game, screen, "title")
+        screen = switch_to_full_screen(game, "alt+Return", "on the title")
         check_title_screen(screen)
         game.run("xdotool", "key", "alt+Return")
         check(game.wait_geometry((WINDOW_W, WINDOW_H)), "Alt+Enter again goes back to the window")
@@ -550,14 +556,7 @@ def scenario_fullscreen(args):
 
         game.key("Return", "Return")  # the track, then both cars: the race starts
         time.sleep(0.8)
-        recorder = game.record_frames(4.0)
-        time.sleep(1.0)
-        game.run("xdotool", "key", "F11")
-        times = game.frames(recorder)
-        check(game.wait_geometry((width, height)), "F11 switches to full screen during a race")
-        check_pacing(times, 4.0, "across F11 in a race")
-        _, race = game.shot_screen("fullscreen-race")
-        check_full_screen_picture(game, race, "race")
+        race = switch_to_full_screen(game, "F11", "in a race")
         check(race.colours(159, 0, 161, 200) == {0} and 8 in race.colours(0, 80, 159, 152) and
               8 in race.colours(161, 80, 320, 152), "the race shows both views of the road")
         game.keydown("w", "Up")
