@@ -84,18 +84,7 @@ bool initTk() {
 }
 
 void initAudio() {
-    SDL_AudioSpec desired;
-    SDL_memset(&desired, 0, sizeof desired);
-    desired.freq = AUDIO_RATE;
-    desired.format = AUDIO_S16LSB;
-    desired.channels = 2;
-    desired.samples = AUDIO_FRAMES;
-    desired.callback = oplEmulationCallback;
-    desired.userdata = nullptr;
-    SDL_AudioSpec obtained;
-    // No allowed changes: SDL converts to whatever the hardware wants, so the callback
-    // always sees exactly 48000 Hz stereo 16-bit.
-    audioDevice = SDL_OpenAudioDevice(nullptr, 0, &desired, &obtained, 0);
+    audioDevice = openFmAudioDevice();
     if (audioDevice == 0) return; // no device: the game plays silently
     initOplEmulation();
 }

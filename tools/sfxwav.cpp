@@ -153,14 +153,7 @@ int playDemo() {
         std::fprintf(stderr, "sfxwav: SDL audio: %s\n", SDL_GetError());
         return 1;
     }
-    SDL_AudioSpec want, have;
-    SDL_memset(&want, 0, sizeof want);
-    want.freq = AUDIO_RATE;
-    want.format = AUDIO_S16LSB;
-    want.channels = 2;
-    want.samples = AUDIO_FRAMES;
-    want.callback = oplEmulationCallback;
-    audioDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    audioDevice = openFmAudioDevice();
     if (audioDevice == 0) {
         std::fprintf(stderr, "sfxwav: no audio device: %s\n", SDL_GetError());
         SDL_Quit();
