@@ -46,7 +46,8 @@ int getExitToMenu();
 
 // Braking force while brake is held.
 extern float brakeForce;
-// sin and cos of 0..90 whole degrees.
+// sin and cos of 0..90 whole degrees (these tables are generated into sim_tables.cpp by
+// tools/sim_tables.py).
 extern const float tableSin[91];
 extern const float tableCos[91];
 // Engine pitch by tenth of a step per second: OPL F-numbers at block 1, four gears.
