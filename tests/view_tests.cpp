@@ -9,6 +9,7 @@
 #include "main.h"
 
 #include "assets.h"
+#include "indexed_png.h"
 #include "sim.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <random>
 #include <string>
@@ -624,129 +624,6 @@ TEST_F(ViewTest, FinishPictureCoversTheDashboardOnceThePlaceIsKnown) {
 
 namespace {
 
-// A minimal PNG codec for 4-bit palette pictures: stored (uncompressed) deflate blocks
-// only, which is all the writer makes, so the reader needs no inflate.
-const uint32_t VGA16[16] = {0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA,
-                            0xAA5500, 0xAAAAAA, 0x555555, 0x5555FF, 0x55FF55, 0x55FFFF,
-                            0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF};
-
-uint32_t crc32(const unsigned char* p, size_t n, uint32_t crc = 0) {
-    crc = ~crc;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
-void put32(std::string& s, uint32_t v) {
-    for (int sh = 24; sh >= 0; sh -= 8)
-        s += static_cast<char>((v >> sh) & 0xFF);
-}
-uint32_t get32(const std::string& s, size_t at) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v = (v << 8) | static_cast<unsigned char>(s[at + i]);
-    return v;
-}
-
-void chunk(std::string& out, const char* type, const std::string& data) {
-    put32(out, static_cast<uint32_t>(data.size()));
-    std::string body = std::string(type, 4) + data;
-    out += body;
-    put32(out, crc32(reinterpret_cast<const unsigned char*>(body.data()), body.size()));
-}
-
-std::string encodePng(const std::vector<unsigned char>& fb) {
-    std::string raw;
-    for (int r = 0; r < SCREEN_H; ++r) {
-        raw += '\0'; // no filter
-        for (int c = 0; c < SCREEN_W; c += 2)
-            raw += static_cast<char>((fb[r * SCREEN_W + c] << 4) | fb[r * SCREEN_W + c + 1]);
-    }
-    std::string z = "\x78\x01";
-    for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
-        const size_t len = std::min<size_t>(65535, raw.size() - at);
-        z += static_cast<char>(at + len >= raw.size() ? 1 : 0);
-        z += static_cast<char>(len & 0xFF);
-        z += static_cast<char>(len >> 8);
-        z += static_cast<char>(~len & 0xFF);
-        z += static_cast<char>((~len >> 8) & 0xFF);
-        z += raw.substr(at, len);
-    }
-    uint32_t a = 1, b = 0;
-    for (unsigned char ch : raw) {
-        a = (a + ch) % 65521;
-        b = (b + a) % 65521;
-    }
-    put32(z, (b << 16) | a);
-
-    std::string ihdr;
-    put32(ihdr, SCREEN_W);
-    put32(ihdr, SCREEN_H);
-    ihdr += std::string("\x04\x03\x00\x00\x00", 5); // 4-bit palette
-    std::string plte;
-    for (uint32_t rgb : VGA16) {
-        plte += static_cast<char>(rgb >> 16);
-        plte += static_cast<char>((rgb >> 8) & 0xFF);
-        plte += static_cast<char>(rgb & 0xFF);
-    }
-    std::string png = "\x89PNG\r\n\x1a\n";
-    chunk(png, "IHDR", ihdr);
-    chunk(png, "PLTE", plte);
-    chunk(png, "IDAT", z);
-    chunk(png, "IEND", "");
-    return png;
-}
-
-// Decodes what encodePng writes; returns an empty vector (and a reason) for anything else.
-std::vector<unsigned char> decodePng(const std::string& png, std::string& why) {
-    if (png.size() < 8 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0)
-        return why = "not a PNG", std::vector<unsigned char>{};
-    std::string idat, ihdr;
-    for (size_t at = 8; at + 12 <= png.size();) {
-        const uint32_t len = get32(png, at);
-        if (at + 12 + len > png.size()) break;
-        const std::string type = png.substr(at + 4, 4), data = png.substr(at + 8, len);
-        const std::string body = png.substr(at + 4, 4 + len);
-        if (crc32(reinterpret_cast<const unsigned char*>(body.data()), body.size()) !=
-            get32(png, at + 8 + len))
-            return why = "bad CRC in " + type, std::vector<unsigned char>{};
-        if (type == "IHDR") ihdr = data;
-        if (type == "IDAT") idat += data;
-        at += 12 + len;
-    }
-    if (ihdr.size() != 13 || get32(ihdr, 0) != SCREEN_W || get32(ihdr, 4) != SCREEN_H ||
-        ihdr[8] != 4 || ihdr[9] != 3)
-        return why = "not a 320 x 200 4-bit palette picture", std::vector<unsigned char>{};
-    std::string raw;
-    size_t at = 2;
-    for (bool last = false; !last;) {
-        if (at + 5 > idat.size() || (idat[at] & 6) != 0)
-            return why = "compressed data: rewrite it with ZOTIK_UPDATE_GOLDEN=1",
-                   std::vector<unsigned char>{};
-        last = idat[at] & 1;
-        const size_t len = static_cast<unsigned char>(idat[at + 1]) |
-                           (static_cast<unsigned char>(idat[at + 2]) << 8);
-        raw += idat.substr(at + 5, len);
-        at += 5 + len;
-    }
-    if (raw.size() != SCREEN_H * (1 + SCREEN_W / 2))
-        return why = "wrong amount of picture data", std::vector<unsigned char>{};
-    std::vector<unsigned char> fb(SCREEN_BYTES);
-    for (int r = 0; r < SCREEN_H; ++r) {
-        const char* row = raw.data() + r * (1 + SCREEN_W / 2);
-        if (row[0] != 0) return why = "filtered rows", std::vector<unsigned char>{};
-        for (int c = 0; c < SCREEN_W; c += 2) {
-            const unsigned char v = static_cast<unsigned char>(row[1 + c / 2]);
-            fb[r * SCREEN_W + c] = v >> 4;
-            fb[r * SCREEN_W + c + 1] = v & 15;
-        }
-    }
-    return fb;
-}
-
 struct RaceScene {
     const char* name;
     int track; // 0 boul, 1 suburb, 2 iron
@@ -773,16 +650,6 @@ class Golden : public ViewTest, public ::testing::WithParamInterface<RaceScene> 
 
 } // namespace
 
-TEST(PngCodec, RoundTripsEveryPixelAndRejectsCorruption) {
-    std::vector<unsigned char> fb(SCREEN_BYTES);
-    for (int i = 0; i < SCREEN_BYTES; ++i)
-        fb[i] = static_cast<unsigned char>((i * 7 + i / 320) % 16);
-    std::string png = encodePng(fb), why;
-    EXPECT_EQ(decodePng(png, why), fb) << why;
-    png[png.size() / 2] ^= 1;
-    EXPECT_TRUE(decodePng(png, why).empty());
-}
-
 TEST_P(Golden, RaceFrameMatchesTheCommittedPicture) {
     const RaceScene& scene = GetParam();
     static const TrSegm* const segms[3] = {boulSegm, suburbSegm, ironSegm};
@@ -803,15 +670,16 @@ TEST_P(Golden, RaceFrameMatchesTheCommittedPicture) {
     const std::string path = std::string(ZOTIK_TEST_DATA) + "/golden_" + scene.name + ".png";
     const char* update = std::getenv("ZOTIK_UPDATE_GOLDEN");
     if (update && std::string(update) == "1") {
-        std::ofstream(path, std::ios::binary) << encodePng(fb);
+        ASSERT_TRUE(writeIndexedPng(path, fb.data(), SCREEN_W, SCREEN_H)) << path;
         GTEST_SKIP() << "rewrote " << path;
     }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in) << path << " is missing; make it with ZOTIK_UPDATE_GOLDEN=1";
-    const std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int w = 0, h = 0;
+    std::vector<unsigned char> want;
     std::string why;
-    const std::vector<unsigned char> want = decodePng(png, why);
-    ASSERT_FALSE(want.empty()) << path << ": " << why;
+    ASSERT_TRUE(readIndexedPng(path, w, h, want, why))
+        << path << ": " << why << "; make it with ZOTIK_UPDATE_GOLDEN=1";
+    ASSERT_EQ(w, SCREEN_W);
+    ASSERT_EQ(h, SCREEN_H);
 
     int differ = 0, first = -1;
     for (int i = 0; i < SCREEN_BYTES; ++i)
@@ -821,7 +689,7 @@ TEST_P(Golden, RaceFrameMatchesTheCommittedPicture) {
         }
     if (differ) {
         const std::string actual = std::string("golden_") + scene.name + ".actual.png";
-        std::ofstream(actual, std::ios::binary) << encodePng(fb);
+        writeIndexedPng(actual, fb.data(), SCREEN_W, SCREEN_H);
         FAIL() << differ << " pixels differ from " << path << ", first at (" << first % SCREEN_W
                << ", " << first / SCREEN_W << "); this frame is in " << actual
                << "; if the change is intended, rewrite the goldens with ZOTIK_UPDATE_GOLDEN=1";
