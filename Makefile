@@ -1,12 +1,15 @@
 # Zotik: `make run` to play, `make test` to run every test. Both install what is missing
-# (Debian packages, with sudo when not root), configure and build first.
+# (Debian packages, with sudo when not root), configure and build first; `make run` builds
+# only the game.
 
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+THREAD_DIR ?= build-thread
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?=
 
-.PHONY: all run test test-sanitize test-thread bench screenshots setup setup-test build clean
+.PHONY: all run test test-sanitize test-thread bench screenshots setup setup-test configure \
+	build build-game clean
 
 all: build
 
@@ -16,11 +19,18 @@ setup:
 setup-test:
 	@tools/setup.sh test
 
-build: setup
+configure:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# Everything: the game, the tests, the tools and (when Google Benchmark is there) benchmarks.
+build: setup configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
-run: build
+# The game alone: what a player's first start waits for.
+build-game: setup configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target zotik
+
+run: build-game
 	./$(BUILD_DIR)/zotik $(ARGS)
 
 test: setup-test build
@@ -34,13 +44,12 @@ test-sanitize: setup-test
 
 # The audio lock under ThreadSanitizer: register writes from the game thread while SDL's
 # audio thread runs the chip.
-THREAD_DIR ?= build-thread
 test-thread: setup-test
 	cmake -S . -B $(THREAD_DIR) -DCMAKE_BUILD_TYPE=Debug -DZOTIK_SANITIZE=thread
 	cmake --build $(THREAD_DIR) -j$(JOBS) --target sdlopl_tests
 	SDL_AUDIODRIVER=dummy TSAN_OPTIONS=halt_on_error=1 $(THREAD_DIR)/tests/sdlopl_tests --gtest_filter=AudioDevice.*
 
-bench: build
+bench: setup-test build
 	for b in $(BUILD_DIR)/bench/*_bench; do $$b; done
 
 # Refreshes the README's pictures from a real run under Xvfb.

@@ -2,16 +2,12 @@
 #include "main.h"
 
 #include "assets.h"
+#include "doubles/fake_lights.h"
 #include "sim.h"
 
 #include <benchmark/benchmark.h>
 
 #include <vector>
-
-// The lights are on in the measured frames, so their copies are counted.
-int getLights() {
-    return 3;
-}
 
 namespace {
 
@@ -31,6 +27,7 @@ void BM_drawProto2(benchmark::State& state) {
     track = steps.data();
     trackSize = static_cast<unsigned int>(steps.size());
     backg = backgs[2].get();
+    fakeLights = 3; // two red lamps: their copies are counted
     std::vector<unsigned char> fb(SCREEN_BYTES, 0);
     Player me{}, other{};
     me.laps = other.laps = 1;

@@ -1,8 +1,8 @@
 // The race simulation: tables, motion, drift, laps, collisions, the race timeline with
 // its sounds, and whole races between two scripted drivers on the real tracks.
 #include "assets.h"
-#include "fake_keys.h"
-#include "fake_sound.h"
+#include "doubles/fake_keys.h"
+#include "doubles/fake_sound.h"
 #include "main.h"
 #include "sdltk.h"
 #include "sim.h"

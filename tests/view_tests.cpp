@@ -9,6 +9,7 @@
 #include "main.h"
 
 #include "assets.h"
+#include "doubles/fake_lights.h"
 #include "indexed_png.h"
 #include "sim.h"
 
@@ -22,12 +23,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-// The light phase the renderer sees; the simulation is not linked into this test.
-static int fakeLights = 0;
-int getLights() {
-    return fakeLights;
-}
 
 namespace {
 

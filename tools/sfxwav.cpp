@@ -21,14 +21,6 @@
 #include <string>
 #include <vector>
 
-// No window is opened here; the device, when one is, is opened by this tool itself.
-uint32_t audioDevice = 0;
-
-// The simulation is linked only for its engine pitch table; no key is ever held.
-unsigned char getKeyState(unsigned char) {
-    return 0;
-}
-
 namespace {
 
 constexpr int STEP_FRAMES = AUDIO_RATE / 20; // one simulation step, 1/20 s
