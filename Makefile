@@ -5,11 +5,13 @@
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 THREAD_DIR ?= build-thread
+WERROR_DIR ?= build-werror
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?=
 
-.PHONY: all run test test-sanitize test-thread bench screenshots setup setup-test configure \
-	build build-game clean
+.PHONY: all run test test-sanitize test-thread bench screenshots setup setup-test setup-check \
+	configure build build-game check check-generated check-format check-warnings check-python \
+	clean
 
 all: build
 
@@ -18,6 +20,9 @@ setup:
 
 setup-test:
 	@tools/setup.sh test
+
+setup-check:
+	@tools/setup.sh check
 
 configure:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -60,5 +65,27 @@ screenshots: setup-test build
 	cp $(BUILD_DIR)/e2e-out/menu-cars.png docs/menu.png
 	cp $(BUILD_DIR)/e2e-out/race.png docs/race.png
 
+# The developers' guardrails (CI runs them): generated tables up to date, formatting,
+# a warning-free build, clean Python.
+check: check-generated check-format check-python check-warnings
+
+# Regenerates the art, palette and simulation tables into a scratch folder and fails if
+# they differ from the files in the tree (an edited PNG without `python3 tools/art2c.py`).
+check-generated: setup-check
+	@tools/check.sh generated
+
+# clang-format with the repository's .clang-format over every C++ file git knows.
+check-format: setup-check
+	@tools/check.sh format
+
+# pyflakes over the Python tools and test scripts.
+check-python: setup-check
+	@tools/check.sh python
+
+# Everything built once with -Werror -Wshadow (never in a player's build).
+check-warnings: setup-check
+	cmake -S . -B $(WERROR_DIR) -DCMAKE_BUILD_TYPE=Debug -DZOTIK_WERROR=ON
+	cmake --build $(WERROR_DIR) -j$(JOBS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR) $(WERROR_DIR)

@@ -78,10 +78,18 @@ struct Track {
 };
 
 // Field accessors for a step record.
-inline unsigned int stepPattern(unsigned int rec) { return rec & 0xFF; }
-inline int stepCurve(unsigned int rec) { return static_cast<int8_t>((rec >> 8) & 0xFF); }
-inline unsigned int stepHeading(unsigned int rec) { return (rec >> 16) & 0xFF; }
-inline unsigned int stepGround(unsigned int rec) { return rec >> 24; }
+inline unsigned int stepPattern(unsigned int rec) {
+    return rec & 0xFF;
+}
+inline int stepCurve(unsigned int rec) {
+    return static_cast<int8_t>((rec >> 8) & 0xFF);
+}
+inline unsigned int stepHeading(unsigned int rec) {
+    return (rec >> 16) & 0xFF;
+}
+inline unsigned int stepGround(unsigned int rec) {
+    return rec >> 24;
+}
 
 // Result codes of generateTrack.
 constexpr int TRACK_OK = 0;
@@ -179,8 +187,7 @@ extern const uint8_t CAR_SIZES[CAR_SIZE_COUNT][3];
 // Sprite globals, indexed by colour variant 2 x car + player.
 constexpr int CAR_VARIANTS = 6;
 extern CarSprite cars[CAR_VARIANTS];
-extern Sprite carsL[CAR_VARIANTS], carsLL[CAR_VARIANTS], carsR[CAR_VARIANTS],
-    carsRR[CAR_VARIANTS];
+extern Sprite carsL[CAR_VARIANTS], carsLL[CAR_VARIANTS], carsR[CAR_VARIANTS], carsRR[CAR_VARIANTS];
 extern SpriteSet spriteSet[CAR_VARIANTS];
 // Body colours by variant, for the sprites and the menu pictures: the light shade replaces
 // 9, the dark shade replaces 1.
@@ -232,10 +239,9 @@ void drawProto2(unsigned char* fb, const Player& me, const Player& other, const 
 // Fills xoff (80 entries, one per depth row) with the pixels by which each row of me's
 // view is shifted left to bend the road; 0 at the own car's row.
 void curveOffsets(const Player& me, float* xoff);
-// Draws both cars in depth order, then the start lights.
+// Draws both cars in depth order, then the start lights; n is the track's step count.
 void drawCars(unsigned char* fb, int clipW, int clipH, const Player& me, const Player& other,
-              const SpriteSet& mine, const CarSprite& others, const float* xoff,
-              unsigned int trackSize);
+              const SpriteSet& mine, const CarSprite& others, const float* xoff, unsigned int n);
 // Absolute value of a float.
 float myAbs(float v);
 

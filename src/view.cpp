@@ -147,13 +147,12 @@ void curveOffsets(const Player& me, float* xoff) {
 }
 
 void drawCars(unsigned char* fb, int clipW, int clipH, const Player& me, const Player& other,
-              const SpriteSet& mine, const CarSprite& others, const float* xoff,
-              unsigned int trackSize) {
+              const SpriteSet& mine, const CarSprite& others, const float* xoff, unsigned int n) {
     // The shorter way round the loop from the own car to the other.
-    float n = static_cast<float>(trackSize);
+    const float loop = static_cast<float>(n);
     float dz = other.z - me.z;
-    float g = myAbs(dz) > myAbs(dz + n) ? dz + n : dz;
-    if (myAbs(g) > myAbs(dz - n)) g = dz - n;
+    float g = myAbs(dz) > myAbs(dz + loop) ? dz + loop : dz;
+    if (myAbs(g) > myAbs(dz - loop)) g = dz - loop;
     float zc = g + CAM_DIST;
 
     // Depth row of the other car, the inverse of tableZ. Below zero: not drawn; beyond 79:

@@ -44,10 +44,8 @@ TEST(IndexedPng, RefusesDamagedOrForeignFiles) {
     std::string flipped = good, cut = good.substr(0, good.size() - 30), notPng = good;
     flipped[good.size() / 2] ^= 1;
     notPng[1] = 'X';
-    const Case cases[] = {{"a flipped bit", flipped},
-                          {"cut short", cut},
-                          {"no signature", notPng},
-                          {"empty", ""}};
+    const Case cases[] = {
+        {"a flipped bit", flipped}, {"cut short", cut}, {"no signature", notPng}, {"empty", ""}};
     for (const Case& c : cases) {
         int w = -1, h = -1;
         std::vector<unsigned char> got;

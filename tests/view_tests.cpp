@@ -469,14 +469,14 @@ TEST_F(CarPlacement, NothingIsDrawnOutsideTheViewWhateverThePositions) {
         default:
             dz = std::uniform_real_distribution<float>(-12, 30)(rng);
         }
-        Player other = player(lateralValue(), me.z + dz, lap(rng));
+        Player them = player(lateralValue(), me.z + dz, lap(rng));
         if (i % 50 == 0) me.z = extremes[pick(rng)];
         fakeLights = i % 6;
 
         const bool right = i % 2;
         const int origin = right ? RIGHT_VIEW_OFFSET : 0;
         std::vector<unsigned char> fb(SCREEN_BYTES, SENTINEL);
-        drawProto2(fb.data() + origin, me, other, spriteSet[i % 6], cars[(i + 3) % 6]);
+        drawProto2(fb.data() + origin, me, them, spriteSet[i % 6], cars[(i + 3) % 6]);
         for (int r = 0; r < SCREEN_H; ++r)
             for (int c = 0; c < SCREEN_W; ++c) {
                 const bool inView = c >= origin && c < origin + VIEW_W;
@@ -487,7 +487,7 @@ TEST_F(CarPlacement, NothingIsDrawnOutsideTheViewWhateverThePositions) {
                 if (!drawn) {
                     ASSERT_EQ(fb[r * FB_ROW + c], SENTINEL)
                         << "(" << c << ", " << r << ") me.x " << me.x << " me.z " << me.z
-                        << " other.x " << other.x << " other.z " << other.z;
+                        << " other.x " << them.x << " other.z " << them.z;
                 } else {
                     ASSERT_LT(fb[r * FB_ROW + c], 16) << "(" << c << ", " << r << ")";
                 }
@@ -702,4 +702,4 @@ INSTANTIATE_TEST_SUITE_P(
         // Suburb, the race decided: the winner on the road, the loser off it to the right.
         RaceScene{"finish", 1, 2, 0, player(0.4f, 120.6f, 4, 0, 1), player(13.2f, 112.3f, 3, 2, 2),
                   0}),
-    [](const ::testing::TestParamInfo<RaceScene>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RaceScene>& p) { return std::string(p.param.name); });
