@@ -8,8 +8,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <vector>
-
 namespace {
 
 void startRace(Player& a, Player& b, unsigned int* steps, unsigned int n) {
@@ -27,21 +25,20 @@ void startRace(Player& a, Player& b, unsigned int* steps, unsigned int n) {
 }
 
 void BM_SimStep(benchmark::State& st) {
-    unsigned int n = 0;
-    generateTrack(nullptr, &n, ironSegm, IRON_SEGMENTS);
-    std::vector<unsigned int> steps(n);
-    n = 0;
-    generateTrack(steps.data(), &n, ironSegm, IRON_SEGMENTS);
+    Track iron;
+    expandTrack(iron, ironSegm, IRON_SEGMENTS);
+    unsigned int* steps = iron.steps.get();
+    const unsigned int n = iron.size;
 
     Player a, b;
-    startRace(a, b, steps.data(), n);
+    startRace(a, b, steps, n);
     int sinceStart = 0;
     for (auto _ : st) {
-        simStep(a, b, steps.data(), n);
+        simStep(a, b, steps, n);
         benchmark::DoNotOptimize(a);
         benchmark::DoNotOptimize(b);
         if (++sinceStart == 3000) { // a new race before this one ends
-            startRace(a, b, steps.data(), n);
+            startRace(a, b, steps, n);
             sinceStart = 0;
         }
     }

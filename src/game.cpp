@@ -70,16 +70,6 @@ void getBuildDate(char* out) {
     formatBuildDate(__DATE__, out);
 }
 
-// Expands one layout into its track: a counting pass, then the filling pass.
-static void expandTrack(Track& t, const TrSegm* segm, unsigned short count) {
-    t.size = 0;
-    generateTrack(nullptr, &t.size, segm, count);
-    delete[] t.steps;
-    t.steps = new unsigned int[t.size];
-    t.size = 0;
-    generateTrack(t.steps, &t.size, segm, count);
-}
-
 void initData() {
     generateTlis();
     expandTrack(suburbTrack, suburbSegm, SUBURB_SEGMENTS);
@@ -99,7 +89,7 @@ void setupRace(unsigned char* framebuffer) {
         chosen = &suburbTrack;
         background = 1;
     }
-    track = chosen->steps;
+    track = chosen->steps.get();
     trackSize = chosen->size;
     backg = backgs[background].get();
 

@@ -1,6 +1,9 @@
 // The game shell and everything it draws: command line, start-up and loops, the
 // selection menu, the tracks, the projection tables, the sprites and the split-screen
 // view renderer. Everything here runs on the main thread.
+//
+// Every table built at start-up is owned through std::unique_ptr<T[]>: released with its
+// owner at process exit, never copied, rebuilt by resetting it.
 #pragma once
 
 #include <cstdint>
@@ -69,12 +72,8 @@ struct TrSegm {
 // An expanded track: one 32-bit step record per unit of length, owned by the Track.
 // Record bits: 0-7 pattern, 8-15 curve (signed), 16-23 heading (0..71), 24-31 ground.
 struct Track {
-    unsigned int* steps = nullptr;
+    std::unique_ptr<unsigned int[]> steps;
     unsigned int size = 0;
-    Track() = default;
-    ~Track();
-    Track(const Track&) = delete;
-    Track& operator=(const Track&) = delete;
 };
 
 // Field accessors for a step record.
@@ -103,6 +102,11 @@ constexpr int TRACK_NOT_CLOSED = 290;
 int generateTrack(unsigned int* values, unsigned int* pos, const TrSegm* segm,
                   unsigned short count);
 
+// Expands a layout of count segments into t, replacing what t held: a counting pass, the
+// allocation, then the filling pass. Returns generateTrack's result code; on failure t is
+// left empty (no steps, size 0).
+int expandTrack(Track& t, const TrSegm* segm, unsigned short count);
+
 // Road patterns: 7 rows of 512 texels (edge lines, centre dash, chequers, kerbs).
 constexpr int TLIS_ROWS = 7;
 constexpr int TLIS_W = 512;
@@ -127,12 +131,8 @@ extern float tableZ[TABLEZ_ROWS];
 
 // One road row: the seven road patterns resampled to the road's width at that depth.
 struct Mip {
-    unsigned char* texels[TLIS_ROWS] = {};
+    std::unique_ptr<unsigned char[]> texels[TLIS_ROWS];
     uint16_t width = 0;
-    Mip() = default;
-    ~Mip();
-    Mip(const Mip&) = delete;
-    Mip& operator=(const Mip&) = delete;
 };
 extern Mip mips[ROAD_ROWS];
 
@@ -160,13 +160,9 @@ struct Sprite {
     uint8_t width = 0;
     uint8_t height = 0;
     uint8_t row = 0; // first road row served (scaled car sizes only)
-    unsigned char* pixels = nullptr;
-    SpriteRun* runs = nullptr;
+    std::unique_ptr<unsigned char[]> pixels;
+    std::unique_ptr<SpriteRun[]> runs;
     uint16_t runCount = 0;
-    Sprite() = default;
-    ~Sprite();
-    Sprite(const Sprite&) = delete;
-    Sprite& operator=(const Sprite&) = delete;
 };
 
 // A car seen from behind in 20 sizes; entry 16 is full size (60 x 50).

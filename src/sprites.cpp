@@ -71,21 +71,18 @@ const TurnArt TURN_ART[3] = {
 };
 const signed char* const CAR_HALVES[3] = {skoda0_d, trabant0_d, beetle0_d};
 
-// Releases whatever a sprite holds, so that building it again does not leak.
+// Releases whatever a sprite holds before it is built again.
 void clearSprite(Sprite& s) {
-    delete[] s.pixels;
-    delete[] s.runs;
-    s.pixels = nullptr;
-    s.runs = nullptr;
+    s.pixels.reset();
+    s.runs.reset();
     s.runCount = 0;
 }
 
 // Counts the runs of s, allocates them and fills them in.
 void buildRuns(Sprite& s) {
-    delete[] s.runs;
-    s.runs = nullptr;
+    s.runs.reset();
     initSpriteRun(s);
-    s.runs = new SpriteRun[s.runCount];
+    s.runs.reset(new SpriteRun[s.runCount]);
     initSpriteRun(s);
 }
 
@@ -102,7 +99,7 @@ void decodeSprite(Sprite& s, const signed char* src, int w, int h, unsigned char
     s.width = static_cast<uint8_t>(w);
     s.height = static_cast<uint8_t>(h);
     s.row = 0;
-    s.pixels = new unsigned char[w * h];
+    s.pixels.reset(new unsigned char[w * h]);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             int sx = mirror ? w - 1 - x : x;
@@ -114,11 +111,6 @@ void decodeSprite(Sprite& s, const signed char* src, int w, int h, unsigned char
 
 } // namespace
 
-Sprite::~Sprite() {
-    delete[] pixels;
-    delete[] runs;
-}
-
 // ---------------------------------------------------------------------------------
 // Decoding
 // ---------------------------------------------------------------------------------
@@ -126,7 +118,7 @@ Sprite::~Sprite() {
 void initSpriteRun(Sprite& s) {
     s.runCount = 0;
     for (int y = 0; y < s.height; ++y) {
-        const unsigned char* row = s.pixels + y * s.width;
+        const unsigned char* row = s.pixels.get() + y * s.width;
         int start = -1;
         // Column width counts as transparent, closing a run that reaches the right edge.
         for (int x = 0; x <= s.width; ++x) {
@@ -160,7 +152,7 @@ void initCarSprite(CarSprite& cs, const signed char* src, unsigned char c1, unsi
     full.width = CAR_W;
     full.height = CAR_H;
     full.row = CAR_SIZES[CAR_FULL_SIZE][0];
-    full.pixels = new unsigned char[CAR_W * CAR_H];
+    full.pixels.reset(new unsigned char[CAR_W * CAR_H]);
     for (int r = 0; r < CAR_H; ++r) {
         for (int j = 0; j < CAR_HALF_W; ++j) {
             unsigned char v = static_cast<unsigned char>(src[r * CAR_HALF_W + j]);
@@ -182,7 +174,7 @@ void initCarSprite(CarSprite& cs, const signed char* src, unsigned char c1, unsi
         s.row = CAR_SIZES[i][0];
         s.width = CAR_SIZES[i][1];
         s.height = CAR_SIZES[i][2];
-        s.pixels = new unsigned char[s.width * s.height];
+        s.pixels.reset(new unsigned char[s.width * s.height]);
         for (int y = 0; y < s.height; ++y)
             for (int x = 0; x < s.width; ++x)
                 s.pixels[y * s.width + x] =
@@ -251,8 +243,8 @@ void initBackg() {
 void drawSpriteFast(unsigned char* fb, const Sprite& s, int x, int y) {
     for (int i = 0; i < s.runCount; ++i) {
         const SpriteRun& run = s.runs[i];
-        std::memcpy(fb + (y + run.y) * SCREEN_W + x + run.x, s.pixels + run.y * s.width + run.x,
-                    run.length);
+        std::memcpy(fb + (y + run.y) * SCREEN_W + x + run.x,
+                    s.pixels.get() + run.y * s.width + run.x, run.length);
     }
 }
 
@@ -270,7 +262,7 @@ void drawSpriteSafe(unsigned char* fb, int clipW, int clipH, const Sprite& s, in
             start = 0;
         }
         if (end - start > 0)
-            std::memcpy(fb + r * SCREEN_W + start, s.pixels + run.y * s.width + srcCol,
+            std::memcpy(fb + r * SCREEN_W + start, s.pixels.get() + run.y * s.width + srcCol,
                         static_cast<size_t>(end - start));
     }
 }

@@ -11,10 +11,6 @@ Track boulTrack, suburbTrack, ironTrack;
 unsigned int* track = nullptr;
 unsigned int trackSize = 0;
 
-Track::~Track() {
-    delete[] steps;
-}
-
 // ---------------------------------------------------------------------------------
 // Road patterns
 // ---------------------------------------------------------------------------------
@@ -161,4 +157,14 @@ int generateTrack(unsigned int* values, unsigned int* pos, const TrSegm* segm,
         }
     }
     return TRACK_OK;
+}
+
+int expandTrack(Track& t, const TrSegm* segm, unsigned short count) {
+    t.steps.reset();
+    t.size = 0;
+    const int rc = generateTrack(nullptr, &t.size, segm, count);
+    if (rc != TRACK_OK) return rc; // a failed count leaves the size at 0
+    t.steps.reset(new unsigned int[t.size]);
+    t.size = 0;
+    return generateTrack(t.steps.get(), &t.size, segm, count);
 }

@@ -14,11 +14,6 @@ float tableZ[TABLEZ_ROWS];
 Mip mips[ROAD_ROWS];
 unsigned char color320[16][SCREEN_W];
 
-Mip::~Mip() {
-    for (unsigned char* t : texels)
-        delete[] t;
-}
-
 namespace {
 
 // The camera stands this many track steps behind the own car; it is the depth of road
@@ -102,8 +97,7 @@ void initMips() {
         int width = static_cast<int>(4 / z * 128) - static_cast<int>(-4 / z * 128);
         m.width = static_cast<uint16_t>(width);
         for (int p = 0; p < TLIS_ROWS; ++p) {
-            delete[] m.texels[p];
-            m.texels[p] = new unsigned char[width];
+            m.texels[p].reset(new unsigned char[width]);
             for (int j = 0; j < width; ++j)
                 m.texels[p][j] = tlis[p][j * TLIS_W / width];
         }
@@ -224,7 +218,8 @@ void drawProto2(unsigned char* fb, const Player& me, const Player& other, const 
             start = 0;
         }
         if (right - start > 0)
-            std::memcpy(row + start, m.texels[stepPattern(s) % TLIS_ROWS] + srcOff, right - start);
+            std::memcpy(row + start, m.texels[stepPattern(s) % TLIS_ROWS].get() + srcOff,
+                        right - start);
     }
 
     drawCars(fb, VIEW_W, VIEW_CLIP_H, me, other, mine, others, xoff, n);

@@ -129,7 +129,7 @@ TEST_F(Shell, RaceSetUpTakesTheChosenTrackAndStartsBothCarsSideBySide) {
         menuSelCar[0] = t;
         menuSelCar[1] = 2 - t;
         setupRace(fb.data());
-        EXPECT_EQ(track, tracks[t]->steps);
+        EXPECT_EQ(track, tracks[t]->steps.get());
         EXPECT_EQ(trackSize, tracks[t]->size);
         EXPECT_EQ(backg, backgs[t].get());
         for (const Player* p : {&playerA, &playerB}) {

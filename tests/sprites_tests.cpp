@@ -88,8 +88,8 @@ TEST(SpriteRuns, AreMaximalOpaqueSpansRowByRow) {
         Sprite counted;
         counted.width = s.width;
         counted.height = s.height;
-        counted.pixels = new unsigned char[w * h];
-        std::memcpy(counted.pixels, s.pixels, w * h);
+        counted.pixels.reset(new unsigned char[w * h]);
+        std::memcpy(counted.pixels.get(), s.pixels.get(), w * h);
         initSpriteRun(counted);
         EXPECT_EQ(counted.runCount, c.runs.size());
         EXPECT_EQ(counted.runs, nullptr);
@@ -111,7 +111,7 @@ TEST(SpriteDecode, ReplacesBodyShadesUnlessAskedToKeepThem) {
     for (const Case& c : cases) {
         Sprite s;
         initSprite(s, src.data(), 5, 1, c.c1, c.c2);
-        EXPECT_EQ(std::vector<unsigned char>(s.pixels, s.pixels + 5), c.expect)
+        EXPECT_EQ(std::vector<unsigned char>(s.pixels.get(), s.pixels.get() + 5), c.expect)
             << int(c.c1) << "/" << int(c.c2);
         EXPECT_EQ(s.row, 0);
     }
@@ -121,7 +121,7 @@ TEST(SpriteDecode, MirroredSpriteReversesEveryRowAndItsRuns) {
     const std::vector<signed char> src = picture({"1234.", "..9.."});
     Sprite s;
     initSpriteHflip(s, src.data(), 5, 2, 7, T);
-    EXPECT_EQ(std::vector<unsigned char>(s.pixels, s.pixels + 10),
+    EXPECT_EQ(std::vector<unsigned char>(s.pixels.get(), s.pixels.get() + 10),
               (std::vector<unsigned char>{T, 4, 3, 2, 7, T, T, 9, T, T}));
     EXPECT_EQ(runsOf(s), (std::vector<Span>{{1, 0, 4}, {2, 1, 1}}));
 }

@@ -99,6 +99,12 @@ class ViewTest : public ::testing::Test {
         track = steps_.data();
         trackSize = static_cast<unsigned int>(steps_.size());
     }
+    // A compiled-in layout, expanded the way the game does.
+    void useTrack(const TrSegm* segm, unsigned short count) {
+        ASSERT_EQ(expandTrack(layout_, segm, count), TRACK_OK);
+        track = layout_.steps.get();
+        trackSize = layout_.size;
+    }
     std::vector<unsigned char> render(const Player& me, const Player& other, const SpriteSet& mine,
                                       const CarSprite& others) {
         std::vector<unsigned char> fb(SCREEN_BYTES, SENTINEL);
@@ -110,6 +116,7 @@ class ViewTest : public ::testing::Test {
         return render(me, player(0, me.z - 20), SpriteSet{}, noCar);
     }
     std::vector<unsigned int> steps_;
+    Track layout_;
     CarSprite noCar;
 };
 
@@ -164,7 +171,7 @@ TEST_F(ViewTest, ResampledPatternsStartAtTheRoadEdgeAndKeepTheirMarkings) {
             }
         }
     // The farthest row: edge lines and the centre dash survive at 46 pixels.
-    std::vector<unsigned char> row0(mips[0].texels[3], mips[0].texels[3] + 46);
+    std::vector<unsigned char> row0(mips[0].texels[3].get(), mips[0].texels[3].get() + 46);
     std::vector<unsigned char> want(46, 8);
     for (int j : {2, 22, 23, 24, 44})
         want[j] = 15;
@@ -188,8 +195,8 @@ TEST_F(ViewTest, StraightRoadIsCentredAndClippedToTheView) {
     EXPECT_EQ(viewRow(fb, 80), expectedRoadRow(0, 56, 3, 2)); // columns 56..101
     // The own car's row is wider than the view: it starts 66 pixels into the pattern.
     std::vector<unsigned char> row64 = viewRow(fb, 144);
-    EXPECT_EQ(row64, std::vector<unsigned char>(mips[64].texels[3] + 66,
-                                                mips[64].texels[3] + 66 + VIEW_W));
+    const unsigned char* pattern = mips[64].texels[3].get();
+    EXPECT_EQ(row64, std::vector<unsigned char>(pattern + 66, pattern + 66 + VIEW_W));
     for (int k = 0; k < ROAD_ROWS; ++k) {
         const int half = mips[k].width / 2;
         EXPECT_EQ(viewRow(fb, 80 + k), expectedRoadRow(k, 79 - half, 3, 2)) << "row " << k;
@@ -627,16 +634,6 @@ struct RaceScene {
     int lights;
 };
 
-// Expands a compiled-in layout the way the game does.
-std::vector<unsigned int> expand(const TrSegm* segm, unsigned short count) {
-    unsigned int n = 0;
-    generateTrack(nullptr, &n, segm, count);
-    std::vector<unsigned int> steps(n);
-    n = 0;
-    generateTrack(steps.data(), &n, segm, count);
-    return steps;
-}
-
 void PrintTo(const RaceScene& scene, std::ostream* os) {
     *os << scene.name;
 }
@@ -649,7 +646,7 @@ TEST_P(Golden, RaceFrameMatchesTheCommittedPicture) {
     const RaceScene& scene = GetParam();
     static const TrSegm* const segms[3] = {boulSegm, suburbSegm, ironSegm};
     static const unsigned short counts[3] = {BOUL_SEGMENTS, SUBURB_SEGMENTS, IRON_SEGMENTS};
-    useTrack(expand(segms[scene.track], counts[scene.track]));
+    useTrack(segms[scene.track], counts[scene.track]);
     backg = backgs[scene.track].get();
     fakeLights = scene.lights;
 
