@@ -22,6 +22,27 @@ constexpr int SCREEN_BYTES = SCREEN_W * SCREEN_H;
 // A race view is 159 columns wide; the right view starts at column 161.
 constexpr int VIEW_W = 159;
 constexpr int RIGHT_VIEW_OFFSET = 161;
+// A view's rows: the panorama above ROAD_TOP, the road down to DASHBOARD_TOP, then the
+// dashboard, which the other car never covers.
+constexpr int ROAD_TOP = 80;
+constexpr int DASHBOARD_TOP = 152;
+
+// (column, row) of a picture's top-left corner, relative to a view's origin.
+struct ViewPos {
+    int x, y;
+};
+
+// Where the fixed pictures of a race view stand.
+struct ViewLayout {
+    ViewPos lights{67, 4};            // the start lights, above the road
+    ViewPos arrowRight{128, 100};     // off the road to the left: points back to the right
+    ViewPos arrowLeft{12, 100};       // off the road to the right
+    ViewPos hud{30, 156};             // the dashboard panel, drawn once per race
+    ViewPos lapDigit{87, 156};        // the lap, 1 to 3
+    ViewPos rankDigit{87, 178};       // the place in the race, 1 or 2
+    ViewPos finish{0, DASHBOARD_TOP}; // the finish picture, over the whole dashboard
+};
+constexpr ViewLayout VIEW_LAYOUT{};
 
 // ---------------------------------------------------------------------------------
 // Game shell (game.cpp)
@@ -76,6 +97,9 @@ struct Track {
     unsigned int size = 0;
 };
 
+// Track headings count this many per full turn (5 degrees each).
+constexpr int HEADINGS_PER_TURN = 72;
+
 // Field accessors for a step record.
 inline unsigned int stepPattern(unsigned int rec) {
     return rec & 0xFF;
@@ -124,9 +148,31 @@ extern unsigned int trackSize;
 // Projection tables (view.cpp)
 // ---------------------------------------------------------------------------------
 
-// Depth in track steps of view rows 80..159.
+// The camera: CAMERA_HEIGHT road units above the road, its horizon at view row HORIZON_ROW.
+// A point at depth z (track steps) and lateral offset dx (road units) is drawn
+// FOCAL * dx / z columns right of the view's centre, and view row r shows the depth
+// CAMERA_HEIGHT * FOCAL / (VERTICAL_SCALE * (r - HORIZON_ROW)).
+constexpr double FOCAL = 128.0;
+constexpr double VERTICAL_SCALE = 1.2;
+constexpr double CAMERA_HEIGHT = 2.5;
+constexpr int HORIZON_ROW = 68;
+// The camera stands CAM_DIST steps behind the own car, which sits on depth row OWN_ROW (the
+// depth of that row).
+constexpr float CAM_DIST = 3.5087719f;
+constexpr int OWN_ROW = 64;
+// The drawn road spans -ROAD_EDGE..+ROAD_EDGE road units and is centred on column
+// ROAD_CENTRE; car sprites are centred on CAR_CENTRE, the own car standing on the row
+// above OWN_CAR_BOTTOM.
+constexpr double ROAD_EDGE = 4.0;
+constexpr int ROAD_CENTRE = 79;
+constexpr int CAR_CENTRE = 80;
+constexpr int OWN_CAR_BOTTOM = 144;
+// More than this many road units off centre, an arrow points back to the road.
+constexpr float OFF_ROAD_ARROW = 12.0f;
+
+// Depth in track steps of view rows ROAD_TOP.. ROAD_TOP + 79; the first ROAD_ROWS show road.
 constexpr int TABLEZ_ROWS = 80;
-constexpr int ROAD_ROWS = 72;
+constexpr int ROAD_ROWS = DASHBOARD_TOP - ROAD_TOP;
 extern float tableZ[TABLEZ_ROWS];
 
 // One road row: the seven road patterns resampled to the road's width at that depth.

@@ -40,8 +40,6 @@ constexpr double LEAN_MIN_RATIO = 0.3;
 constexpr double LEAN_HARD_RATIO = 0.7;
 // A curved step pushes a car this far outwards, in road units, per step driven over it.
 constexpr double CURVE_DRIFT = 0.6;
-// The start/finish line lies this many steps before the end of the step table.
-constexpr unsigned LINE_FROM_END = 4;
 // Line crossings that complete a race: the first comes right after the start.
 constexpr int32_t FINISH_CROSSINGS = 4;
 
@@ -182,7 +180,7 @@ void simStepAdjustEnd(Player& p, float zOld, unsigned int* track, unsigned int n
     }
     wrapWholeLaps(p.z, zOld, n);
 
-    double line = loop - LINE_FROM_END;
+    double line = loop - FINISH_LINE_FROM_END;
     if (zOld < line && p.z >= line) {
         p.laps++;
         if (p.laps == FINISH_CROSSINGS) p.finished = 1;

@@ -273,6 +273,7 @@ void drawRect(unsigned char* fb, const unsigned char* src, int w, int h, int x, 
 }
 
 void initialHudDraw(unsigned char* fb) {
-    drawRect(fb, hudData, HUD_W, HUD_H, 30, 156);
-    drawRect(fb, hudData, HUD_W, HUD_H, RIGHT_VIEW_OFFSET + 30, 156);
+    const ViewPos at = VIEW_LAYOUT.hud;
+    drawRect(fb, hudData, HUD_W, HUD_H, at.x, at.y);
+    drawRect(fb, hudData, HUD_W, HUD_H, RIGHT_VIEW_OFFSET + at.x, at.y);
 }

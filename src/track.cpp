@@ -75,7 +75,6 @@ namespace {
 
 constexpr uint8_t STRAIGHT = 0;
 constexpr uint8_t CURVE = 1;
-constexpr int HEADINGS = 72; // 5 degrees each
 
 // Kerb stripes of a curve: light red, white, red, white.
 constexpr unsigned char KERB_SEQUENCE[4] = {5, 4, 6, 4};
@@ -146,8 +145,8 @@ int generateTrack(unsigned int* values, unsigned int* pos, const TrSegm* segm,
             if (next.type == CURVE) n = n - q > 0 ? n - q : 0;
         }
         for (long l = 0; l < n; l++) {
-            long h = heading % HEADINGS;
-            if (h < 0) h += HEADINGS;
+            long h = heading % HEADINGS_PER_TURN;
+            if (h < 0) h += HEADINGS_PER_TURN;
             unsigned int rec = static_cast<unsigned int>(s.ground) << 24 |
                                static_cast<unsigned int>(h) << 16 | curve << 8 |
                                patternFor(s.marking, static_cast<int>(l));

@@ -396,8 +396,9 @@ TEST_F(GameSprites, BackgroundsRepeatTheirFirst160ColumnsAfterColumn600) {
 TEST(Dashboard, IsDrawnAtBothViewsAndNowhereElse) {
     std::vector<unsigned char> fb(SCREEN_BYTES, SENTINEL), want(SCREEN_BYTES, SENTINEL);
     initialHudDraw(fb.data());
-    for (int origin : {30, 191})
+    const ViewPos at = VIEW_LAYOUT.hud;
+    for (int origin : {at.x, RIGHT_VIEW_OFFSET + at.x})
         for (int r = 0; r < HUD_H; ++r)
-            std::memcpy(&want[(156 + r) * SCREEN_W + origin], hudData + r * HUD_W, HUD_W);
+            std::memcpy(&want[(at.y + r) * SCREEN_W + origin], hudData + r * HUD_W, HUD_W);
     EXPECT_EQ(fb, want);
 }

@@ -27,7 +27,6 @@
 namespace {
 
 constexpr unsigned char SENTINEL = 0xEE;
-constexpr float CAM = 3.5087719f;
 constexpr int FB_ROW = SCREEN_W;
 
 unsigned int record(unsigned pattern, int curve, unsigned heading, unsigned ground) {
@@ -73,11 +72,15 @@ Box boxOf(const std::vector<unsigned char>& fb, unsigned char colour, int origin
     return b;
 }
 
-bool rectEquals(const std::vector<unsigned char>& fb, int x, int y, const unsigned char* pic, int w,
+bool rectEquals(const std::vector<unsigned char>& fb, ViewPos at, const unsigned char* pic, int w,
                 int h) {
     for (int r = 0; r < h; ++r)
-        if (std::memcmp(&fb[(y + r) * FB_ROW + x], pic + r * w, w) != 0) return false;
+        if (std::memcmp(&fb[(at.y + r) * FB_ROW + at.x], pic + r * w, w) != 0) return false;
     return true;
+}
+
+bool inRect(int x, int y, ViewPos at, int w, int h) {
+    return x >= at.x && x < at.x + w && y >= at.y && y < at.y + h;
 }
 
 // Track steps for a test: records the test fills, installed as the current track.
@@ -229,7 +232,7 @@ TEST_F(ViewTest, CurvesOnlyBendTheRowsBeyondThem) {
     float xoff[TABLEZ_ROWS];
     curveOffsets(player(0, 50), xoff);
     for (int k = 0; k < TABLEZ_ROWS; ++k) {
-        const bool beyond = tableZ[k] + 50 - CAM >= 60;
+        const bool beyond = tableZ[k] + 50 - CAM_DIST >= 60;
         if (beyond) {
             EXPECT_GT(xoff[k], 0.0f) << k;
         } else {
@@ -377,16 +380,16 @@ TEST_F(CarPlacement, OtherCarRowSizeAndDepthOrder) {
     };
     const float n = 100;
     const Case cases[] = {
-        {0, 1, 0, 16, 86, 94, false},          // level: row 64, the own car covers it
-        {-0.06f, 1, 0, 16, 87, 95, true},      // just behind: row 65, drawn over the own car
-        {10, 0, 0, 1, 74, 77, true},           // ten steps ahead: row 7, 13 x 10
-        {10, 0, 10.6f, 1, 64, 77, true},       // a bend shifts it left by trunc(10.6)
-        {10 - n, 0, 0, 1, 74, 77, true},       // ahead across the end of the loop
-        {-0.57f, 0, 0, 19, 46, 101, true},     // row 78, the largest size, cut at row 151
-        {-4, 0, 0, -1, 0, 0, false},           // behind the camera
-        {n / 2 + 1, 0, 0, -1, 0, 0, false},    // more than half a lap ahead counts as behind
-        {-CAM + 1e-6f, 0, 0, -1, 0, 0, false}, // at the camera: beyond the last row
-        {-0.62f, 0, 0, -1, 0, 0, false},       // row 80, just below the road
+        {0, 1, 0, 16, 86, 94, false},               // level: row 64, the own car covers it
+        {-0.06f, 1, 0, 16, 87, 95, true},           // just behind: row 65, drawn over the own car
+        {10, 0, 0, 1, 74, 77, true},                // ten steps ahead: row 7, 13 x 10
+        {10, 0, 10.6f, 1, 64, 77, true},            // a bend shifts it left by trunc(10.6)
+        {10 - n, 0, 0, 1, 74, 77, true},            // ahead across the end of the loop
+        {-0.57f, 0, 0, 19, 46, 101, true},          // row 78, the largest size, cut at row 151
+        {-4, 0, 0, -1, 0, 0, false},                // behind the camera
+        {n / 2 + 1, 0, 0, -1, 0, 0, false},         // more than half a lap ahead counts as behind
+        {-CAM_DIST + 1e-6f, 0, 0, -1, 0, 0, false}, // at the camera: beyond the last row
+        {-0.62f, 0, 0, -1, 0, 0, false},            // row 80, just below the road
     };
     for (const Case& c : cases) {
         float xoff[TABLEZ_ROWS];
@@ -394,7 +397,8 @@ TEST_F(CarPlacement, OtherCarRowSizeAndDepthOrder) {
             v = c.xoff;
         const Player me = player(0.5f, 40), them = player(0.5f + c.dx, 40 + c.dz);
         std::vector<unsigned char> fb(SCREEN_BYTES, SENTINEL);
-        drawCars(fb.data(), VIEW_W, 152, me, them, mine, other, xoff, static_cast<unsigned>(n));
+        drawCars(fb.data(), VIEW_W, DASHBOARD_TOP, me, them, mine, other, xoff,
+                 static_cast<unsigned>(n));
 
         Box o = boxOf(fb, OWN);
         EXPECT_EQ(o.left, 50);
@@ -419,7 +423,7 @@ TEST_F(CarPlacement, OtherCarRowSizeAndDepthOrder) {
             EXPECT_LT(b.count, w * h);
         }
         // Nothing below the road.
-        for (int r = 152; r < SCREEN_H; ++r)
+        for (int r = DASHBOARD_TOP; r < SCREEN_H; ++r)
             for (int col = 0; col < SCREEN_W; ++col)
                 ASSERT_EQ(fb[r * FB_ROW + col], SENTINEL);
     }
@@ -437,8 +441,8 @@ TEST_F(CarPlacement, OwnCarPoseFollowsLeanAndStandsOnRow143) {
     for (int lean = -2; lean <= 2; ++lean) {
         std::vector<unsigned char> fb(SCREEN_BYTES, SENTINEL);
         float xoff[TABLEZ_ROWS] = {};
-        drawCars(fb.data(), VIEW_W, 152, player(0, 10, 1, lean), player(0, 60), set, other, xoff,
-                 100);
+        drawCars(fb.data(), VIEW_W, DASHBOARD_TOP, player(0, 10, 1, lean), player(0, 60), set,
+                 other, xoff, 100);
         const int i = lean + 2;
         Box b = boxOf(fb, static_cast<unsigned char>(0xC0 + i));
         EXPECT_EQ(b.left, 80 - widths[i] / 2) << lean;
@@ -468,7 +472,7 @@ TEST_F(CarPlacement, NothingIsDrawnOutsideTheViewWhateverThePositions) {
         float dz;
         switch (coin(rng)) {
         case 0:
-            dz = -CAM + std::ldexp(1.0f, -(i % 40));
+            dz = -CAM_DIST + std::ldexp(1.0f, -(i % 40));
             break; // tiny depths
         case 1:
             dz = extremes[pick(rng)];
@@ -488,9 +492,9 @@ TEST_F(CarPlacement, NothingIsDrawnOutsideTheViewWhateverThePositions) {
             for (int c = 0; c < SCREEN_W; ++c) {
                 const bool inView = c >= origin && c < origin + VIEW_W;
                 const int vc = c - origin;
-                const bool digit =
-                    vc >= 87 && vc < 100 && ((r >= 156 && r < 174) || (r >= 178 && r < 196));
-                const bool drawn = inView && (r < 152 || digit);
+                const bool digit = inRect(vc, r, VIEW_LAYOUT.lapDigit, DIGIT_W, DIGIT_H) ||
+                                   inRect(vc, r, VIEW_LAYOUT.rankDigit, DIGIT_W, DIGIT_H);
+                const bool drawn = inView && (r < DASHBOARD_TOP || digit);
                 if (!drawn) {
                     ASSERT_EQ(fb[r * FB_ROW + c], SENTINEL)
                         << "(" << c << ", " << r << ") me.x " << me.x << " me.z " << me.z
@@ -510,6 +514,7 @@ TEST_F(ViewTest, StartLightsShowTheLampsOfEachPhase) {
     const Player me = player(0, 30), other = player(2, 40);
     fakeLights = 0;
     const auto base = render(me, other, spriteSet[0], cars[1]);
+    const ViewPos at = VIEW_LAYOUT.lights;
     // Lamps lit per phase: upper red, lower red, green.
     const int bands[3][2] = {{0, 24}, {24, 46}, {46, 70}};
     struct Case {
@@ -536,13 +541,14 @@ TEST_F(ViewTest, StartLightsShowTheLampsOfEachPhase) {
         for (int b = 0; b < 3; ++b) {
             const unsigned char* pic = c.lit[b] ? lightsOnData : lightsOffData;
             for (int r = bands[b][0]; r < bands[b][1]; ++r)
-                ASSERT_EQ(0, std::memcmp(&fb[(4 + r) * FB_ROW + 67], pic + r * LIGHTS_W, 32))
+                ASSERT_EQ(
+                    0, std::memcmp(&fb[(at.y + r) * FB_ROW + at.x], pic + r * LIGHTS_W, LIGHTS_W))
                     << "phase " << c.phase << " picture row " << r;
         }
         // Nothing else changes.
         for (int r = 0; r < SCREEN_H; ++r)
             for (int col = 0; col < SCREEN_W; ++col)
-                if (r < 4 || r >= 74 || col < 67 || col >= 99) {
+                if (!inRect(col, r, at, LIGHTS_W, LIGHTS_H)) {
                     ASSERT_EQ(fb[r * FB_ROW + col], base[r * FB_ROW + col]);
                 }
     }
@@ -560,8 +566,10 @@ TEST_F(ViewTest, OffRoadArrowPointsBackToTheRoad) {
         unsigned char shown; // 0: none
         int left;
     };
-    const Case cases[] = {{-12.5f, 0xE2, 128}, {12.5f, 0xE1, 12}, {-12, 0, 0},
-                          {12, 0, 0},          {0, 0, 0},         {-1e30f, 0xE2, 128}};
+    const ViewPos right = VIEW_LAYOUT.arrowRight, left = VIEW_LAYOUT.arrowLeft;
+    const Case cases[] = {
+        {-12.5f, 0xE2, right.x}, {12.5f, 0xE1, left.x}, {-12, 0, 0}, {12, 0, 0}, {0, 0, 0},
+        {-1e30f, 0xE2, right.x}};
     for (const Case& c : cases) {
         auto fb = render(player(c.x, 30), player(0, 10), spriteSet[0], cars[1]);
         Box l = boxOf(fb, 0xE1), r = boxOf(fb, 0xE2);
@@ -572,7 +580,7 @@ TEST_F(ViewTest, OffRoadArrowPointsBackToTheRoad) {
         Box b = c.shown == 0xE1 ? l : r;
         EXPECT_TRUE((c.shown == 0xE1 ? r : l).empty()) << c.x;
         EXPECT_EQ(b.left, c.left) << c.x;
-        EXPECT_EQ(b.top, 100) << c.x;
+        EXPECT_EQ(b.top, c.shown == 0xE1 ? left.y : right.y) << c.x;
         EXPECT_EQ(b.count, 20 * 13) << c.x;
     }
 }
@@ -597,12 +605,13 @@ TEST_F(ViewTest, DashboardShowsLapAndRaceRank) {
         {1, 1, n - 5, n - 4.5f, 1, 2}, // both before the line on the first lap
         {3, 3, 40, 40, 3, 1},          // a tie shows first
     };
+    const ViewPos lap = VIEW_LAYOUT.lapDigit, rank = VIEW_LAYOUT.rankDigit;
     for (const Case& c : cases) {
         Player me = player(0, c.z, c.laps), other = player(2, c.otherZ, c.otherLaps);
         auto fb = render(me, other, spriteSet[0], cars[1]);
-        EXPECT_TRUE(rectEquals(fb, 87, 156, digitData[c.lapDigit - 1], DIGIT_W, DIGIT_H))
+        EXPECT_TRUE(rectEquals(fb, lap, digitData[c.lapDigit - 1], DIGIT_W, DIGIT_H))
             << "laps " << c.laps;
-        EXPECT_TRUE(rectEquals(fb, 87, 178, digitData[c.rankDigit - 1], DIGIT_W, DIGIT_H))
+        EXPECT_TRUE(rectEquals(fb, rank, digitData[c.rankDigit - 1], DIGIT_W, DIGIT_H))
             << "laps " << c.laps << "/" << c.otherLaps << " z " << c.z << "/" << c.otherZ;
     }
 }
@@ -611,10 +620,11 @@ TEST_F(ViewTest, FinishPictureCoversTheDashboardOnceThePlaceIsKnown) {
     for (int place : {0, 1, 2}) {
         auto fb = render(player(0, 30, 4, 0, place), player(0, 20, 3), spriteSet[0], cars[1]);
         if (place == 0) {
-            EXPECT_EQ(fb[152 * FB_ROW], SENTINEL);
-            EXPECT_TRUE(rectEquals(fb, 87, 156, digitData[2], DIGIT_W, DIGIT_H));
+            EXPECT_EQ(fb[DASHBOARD_TOP * FB_ROW], SENTINEL);
+            EXPECT_TRUE(rectEquals(fb, VIEW_LAYOUT.lapDigit, digitData[2], DIGIT_W, DIGIT_H));
         } else {
-            EXPECT_TRUE(rectEquals(fb, 0, 152, place == 1 ? first_d : last_d, FINISH_W, FINISH_H))
+            EXPECT_TRUE(rectEquals(fb, VIEW_LAYOUT.finish, place == 1 ? first_d : last_d, FINISH_W,
+                                   FINISH_H))
                 << place;
         }
     }
