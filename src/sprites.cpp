@@ -56,6 +56,8 @@ constexpr unsigned char TRANSPARENT = 0xFF;
 constexpr unsigned char DARK_SHADE = 1;
 constexpr unsigned char LIGHT_SHADE = 9;
 constexpr int CAR_W = 2 * CAR_HALF_W;
+// Columns of a CAR_SIZES row.
+constexpr int SIZE_FIRST_ROW = 0, SIZE_W = 1, SIZE_H = 2;
 
 // The turning poses of each car: its picture for a turn and for a hard turn.
 struct TurnArt {
@@ -78,6 +80,15 @@ void clearSprite(Sprite& s) {
     s.runCount = 0;
 }
 
+// Makes s an empty w x h picture (pixels allocated, no runs yet) serving road row row.
+void allocSprite(Sprite& s, int w, int h, int row) {
+    clearSprite(s);
+    s.width = static_cast<uint8_t>(w);
+    s.height = static_cast<uint8_t>(h);
+    s.row = static_cast<uint8_t>(row);
+    s.pixels.reset(new unsigned char[w * h]);
+}
+
 // Counts the runs of s, allocates them and fills them in.
 void buildRuns(Sprite& s) {
     s.runs.reset();
@@ -95,11 +106,7 @@ unsigned char recolour(unsigned char v, unsigned char c1, unsigned char c2) {
 // Shared body of initSprite and initSpriteHflip.
 void decodeSprite(Sprite& s, const signed char* src, int w, int h, unsigned char c1,
                   unsigned char c2, bool mirror) {
-    clearSprite(s);
-    s.width = static_cast<uint8_t>(w);
-    s.height = static_cast<uint8_t>(h);
-    s.row = 0;
-    s.pixels.reset(new unsigned char[w * h]);
+    allocSprite(s, w, h, 0);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             int sx = mirror ? w - 1 - x : x;
@@ -107,6 +114,33 @@ void decodeSprite(Sprite& s, const signed char* src, int w, int h, unsigned char
         }
     }
     buildRuns(s);
+}
+
+// The full-size car: the left half and its mirror image. Both body shades are always
+// replaced (every variant has real colours, so 0xFF does not mean "keep" here).
+void buildFullSizeCar(Sprite& full, const signed char* half, unsigned char c1, unsigned char c2) {
+    allocSprite(full, CAR_W, CAR_H, CAR_SIZES[CAR_FULL_SIZE][SIZE_FIRST_ROW]);
+    for (int r = 0; r < CAR_H; ++r) {
+        for (int j = 0; j < CAR_HALF_W; ++j) {
+            unsigned char v = static_cast<unsigned char>(half[r * CAR_HALF_W + j]);
+            if (v == DARK_SHADE)
+                v = c1;
+            else if (v == LIGHT_SHADE)
+                v = c2;
+            full.pixels[r * CAR_W + j] = v;
+            full.pixels[r * CAR_W + CAR_W - 1 - j] = v;
+        }
+    }
+}
+
+// Car size i: each pixel is the top-left source pixel of its cell of the full picture.
+void buildScaledCar(Sprite& s, const Sprite& full, int i) {
+    const uint8_t* size = CAR_SIZES[i];
+    allocSprite(s, size[SIZE_W], size[SIZE_H], size[SIZE_FIRST_ROW]);
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x)
+            s.pixels[y * s.width + x] =
+                full.pixels[(CAR_H * y / s.height) * CAR_W + CAR_W * x / s.width];
 }
 
 } // namespace
@@ -148,39 +182,9 @@ void initSpriteHflip(Sprite& s, const signed char* src, int w, int h, unsigned c
 
 void initCarSprite(CarSprite& cs, const signed char* src, unsigned char c1, unsigned char c2) {
     Sprite& full = cs.sizes[CAR_FULL_SIZE];
-    clearSprite(full);
-    full.width = CAR_W;
-    full.height = CAR_H;
-    full.row = CAR_SIZES[CAR_FULL_SIZE][0];
-    full.pixels.reset(new unsigned char[CAR_W * CAR_H]);
-    for (int r = 0; r < CAR_H; ++r) {
-        for (int j = 0; j < CAR_HALF_W; ++j) {
-            unsigned char v = static_cast<unsigned char>(src[r * CAR_HALF_W + j]);
-            // Both shades are always replaced: every variant has real colours.
-            if (v == DARK_SHADE)
-                v = c1;
-            else if (v == LIGHT_SHADE)
-                v = c2;
-            full.pixels[r * CAR_W + j] = v;
-            full.pixels[r * CAR_W + CAR_W - 1 - j] = v;
-        }
-    }
-
-    // Every other size takes the top-left source pixel of its cell of the full picture.
-    for (int i = 0; i < CAR_SIZE_COUNT; ++i) {
-        if (i == CAR_FULL_SIZE) continue;
-        Sprite& s = cs.sizes[i];
-        clearSprite(s);
-        s.row = CAR_SIZES[i][0];
-        s.width = CAR_SIZES[i][1];
-        s.height = CAR_SIZES[i][2];
-        s.pixels.reset(new unsigned char[s.width * s.height]);
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x)
-                s.pixels[y * s.width + x] =
-                    full.pixels[(CAR_H * y / s.height) * CAR_W + CAR_W * x / s.width];
-    }
-
+    buildFullSizeCar(full, src, c1, c2);
+    for (int i = 0; i < CAR_SIZE_COUNT; ++i)
+        if (i != CAR_FULL_SIZE) buildScaledCar(cs.sizes[i], full, i);
     for (Sprite& s : cs.sizes)
         buildRuns(s);
 }
@@ -202,15 +206,12 @@ void initSprites() {
     initSprite(arrowLeft, arrowLeftData, ARROW_W, ARROW_H, TRANSPARENT, TRANSPARENT);
     initSpriteHflip(arrowRight, arrowLeftData, ARROW_W, ARROW_H, TRANSPARENT, TRANSPARENT);
 
+    // The turning poses as drawn (left) and mirrored (right).
     for (int v = 0; v < CAR_VARIANTS; ++v) {
         const TurnArt& art = TURN_ART[v / 2];
-        unsigned char c1 = carColorD[v], c2 = carColorL[v];
+        const unsigned char c1 = carColorD[v], c2 = carColorL[v];
         initSprite(carsLL[v], art.hard, art.hardW, CAR_H, c1, c2);
         initSprite(carsL[v], art.turn, art.turnW, CAR_H, c1, c2);
-    }
-    for (int v = 0; v < CAR_VARIANTS; ++v) {
-        const TurnArt& art = TURN_ART[v / 2];
-        unsigned char c1 = carColorD[v], c2 = carColorL[v];
         initSpriteHflip(carsRR[v], art.hard, art.hardW, CAR_H, c1, c2);
         initSpriteHflip(carsR[v], art.turn, art.turnW, CAR_H, c1, c2);
     }
