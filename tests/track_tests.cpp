@@ -100,19 +100,6 @@ TEST(CompiledLayouts, ExpandToClosedLoopsOfTheRightLength) {
     }
 }
 
-TEST(CompiledLayouts, SampleRowsAsLaidOut) {
-    const TrSegm& iron40 = ironSegm[40];
-    EXPECT_EQ(iron40.type, C);
-    EXPECT_EQ(iron40.value, -60);
-    EXPECT_EQ(iron40.marking, 2);
-    EXPECT_EQ(iron40.ground, 6);
-    EXPECT_EQ(boulSegm[28].value, -5);
-    EXPECT_EQ(boulSegm[29].value, 30);
-    EXPECT_EQ(suburbSegm[1].value, 92);
-    EXPECT_EQ(suburbSegm[14].ground, 10);
-    EXPECT_EQ(suburbSegm[42].marking, 3);
-}
-
 TEST(GenerateTrack, CurveStepsHeadingsAndKerbs) {
     // 6-step straight, a 45-degree left bend, a straight, then the rest of the turn.
     std::vector<unsigned int> steps =
