@@ -63,7 +63,7 @@ static bool controllersStarted = false;
 // Makes the player's controller source hold exactly the codes of its pressed inputs. An
 // input sharing a code with another (the D-pad and the stick) lets go only when both do.
 static void updatePadKeys(int player) {
-    bool want[256] = {};
+    bool want[SCAN_CODES] = {};
     const Pad& pad = pads[player];
     for (int i = 0; i < BUTTON_KEYS; ++i)
         if (pad.button[i]) want[buttonKeys[i].code[player]] = true;
@@ -72,9 +72,9 @@ static void updatePadKeys(int player) {
     // Releases first: a stick flicked from left to right within a frame lets go of left
     // before it presses right.
     const int source = SOURCE_PAD_A + player;
-    for (int code = 1; code < 256; ++code)
+    for (int code = 1; code < SCAN_CODES; ++code)
         if (!want[code]) setSourceKey(source, static_cast<uint8_t>(code), false);
-    for (int code = 1; code < 256; ++code)
+    for (int code = 1; code < SCAN_CODES; ++code)
         if (want[code]) setSourceKey(source, static_cast<uint8_t>(code), true);
 }
 

@@ -16,12 +16,12 @@ static struct {
 } keyb_queue;
 
 // 1 while the key with that scan code is held.
-static uint8_t keyb_state_int[256];
+static uint8_t keyb_state_int[SCAN_CODES];
 
 static uint8_t g_quit;
 
 // What each source holds, by scan code; the held-key table follows their union.
-static bool sourceKeys[KEY_SOURCES][256];
+static bool sourceKeys[KEY_SOURCES][SCAN_CODES];
 
 struct KeyEvent {
     uint8_t pressed;
@@ -56,7 +56,7 @@ void setSourceKey(int source, uint8_t code, bool down) {
 }
 
 static void releaseSource(int source) {
-    for (int code = 1; code < 256; ++code)
+    for (int code = 1; code < SCAN_CODES; ++code)
         setSourceKey(source, static_cast<uint8_t>(code), false);
 }
 

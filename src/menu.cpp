@@ -18,7 +18,7 @@ static constexpr int CHOICES = 3; // tracks, and cars per player
 // Keys seen going down since the menu was entered. Escape acts on its release, and an
 // Escape pressed in a race's run-out and let go after the automatic return to the menu
 // must not quit the game.
-static bool seenDown[256];
+static bool seenDown[SCAN_CODES];
 
 // Source pictures in track order and in car order.
 static const unsigned char* const trackData[CHOICES] = {menuboul_d, menusuburb_d, menuiron_d};

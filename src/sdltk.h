@@ -74,6 +74,8 @@ PixelRect fitPicture(int outputW, int outputH);
 // Keyboard input (input.cpp)
 // ---------------------------------------------------------------------------------
 
+// Scan codes are bytes: tables by scan code have SCAN_CODES entries, 0 meaning no key.
+constexpr int SCAN_CODES = 256;
 // Scan codes of the keys the game uses (0xE0-prefixed keys as 0x60 + make code).
 constexpr uint8_t SC_ESCAPE = 0x01;
 constexpr uint8_t SC_W = 0x11;
