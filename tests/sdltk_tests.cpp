@@ -409,13 +409,14 @@ TEST_F(Controllers, EachPadHoldsExactlyItsPlayersKeys) {
         {"X brakes", SDL_CONTROLLER_BUTTON_X, none, 0, SC_LCTRL, SC_RCTRL},
         {"Start is Enter", SDL_CONTROLLER_BUTTON_START, none, 0, SC_ENTER, SC_ENTER},
         {"Back is Escape", SDL_CONTROLLER_BUTTON_BACK, none, 0, SC_ESCAPE, SC_ESCAPE},
-        {"stick left", -1, SDL_CONTROLLER_AXIS_LEFTX, -32768, SC_A, SC_LEFT},
-        {"stick right", -1, SDL_CONTROLLER_AXIS_LEFTX, 32767, SC_D, SC_RIGHT},
-        {"stick up", -1, SDL_CONTROLLER_AXIS_LEFTY, -32768, SC_W, SC_UP},
-        {"stick down", -1, SDL_CONTROLLER_AXIS_LEFTY, 32767, SC_S, SC_DOWN},
-        {"right trigger accelerates", -1, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 32767, SC_LSHIFT,
-         SC_RSHIFT},
-        {"left trigger brakes", -1, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767, SC_LCTRL, SC_RCTRL},
+        {"stick left", -1, SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN, SC_A, SC_LEFT},
+        {"stick right", -1, SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MAX, SC_D, SC_RIGHT},
+        {"stick up", -1, SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MIN, SC_W, SC_UP},
+        {"stick down", -1, SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MAX, SC_S, SC_DOWN},
+        {"right trigger accelerates", -1, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX,
+         SC_LSHIFT, SC_RSHIFT},
+        {"left trigger brakes", -1, SDL_CONTROLLER_AXIS_TRIGGERLEFT, SDL_JOYSTICK_AXIS_MAX,
+         SC_LCTRL, SC_RCTRL},
     };
     auto set = [](VirtualPad& pad, const Input& in, bool held) {
         if (in.button >= 0)
@@ -446,8 +447,8 @@ TEST_F(Controllers, EachPadHoldsExactlyItsPlayersKeys) {
                      SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
                      SDL_CONTROLLER_BUTTON_LEFTSTICK, SDL_CONTROLLER_BUTTON_GUIDE})
         padA.button(b, true);
-    padA.stick(SDL_CONTROLLER_AXIS_RIGHTX, -32768);
-    padA.stick(SDL_CONTROLLER_AXIS_RIGHTY, 32767);
+    padA.stick(SDL_CONTROLLER_AXIS_RIGHTX, SDL_JOYSTICK_AXIS_MIN);
+    padA.stick(SDL_CONTROLLER_AXIS_RIGHTY, SDL_JOYSTICK_AXIS_MAX);
     EXPECT_TRUE(frame().empty());
 }
 
@@ -470,13 +471,14 @@ TEST_F(Controllers, SticksAndTriggersHaveADeadZoneAndPressOncePerMovement) {
         {false, 30000, {}},
         {false, STICK_RELEASE - 800, {{0, SC_D}}},
         {false, STICK_PRESS - 400, {}}, // the same half-push again presses nothing
-        {false, -32768, {{1, SC_A}}},
-        {false, 32767, {{0, SC_A}, {1, SC_D}}}, // flicked across: left lets go first
+        {false, SDL_JOYSTICK_AXIS_MIN, {{1, SC_A}}},
+        // Flicked across: left lets go first.
+        {false, SDL_JOYSTICK_AXIS_MAX, {{0, SC_A}, {1, SC_D}}},
         {false, 0, {{0, SC_D}}},
         {true, 2000, {}},
         {true, TRIGGER_PRESS + 600, {{1, SC_LSHIFT}}},
         {true, TRIGGER_RELEASE + 600, {}},
-        {true, 32767, {}},
+        {true, SDL_JOYSTICK_AXIS_MAX, {}},
         {true, TRIGGER_RELEASE - 600, {{0, SC_LSHIFT}}},
         {true, 0, {}},
     };
@@ -505,7 +507,7 @@ TEST_F(Controllers, KeyboardAndPadHoldAKeyTogether) {
     EXPECT_EQ(frame(), (Events{{0, SC_W}}));
 
     // Pad first, and two of its inputs on one key: released when the last lets go.
-    pad.stick(SDL_CONTROLLER_AXIS_LEFTX, -32768);
+    pad.stick(SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN);
     EXPECT_EQ(frame(), (Events{{1, SC_A}}));
     pad.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
     push(SDL_KEYDOWN, SDLK_a);
@@ -522,8 +524,8 @@ TEST_F(Controllers, UnpluggingReleasesEverythingThePadHeld) {
     VirtualPad pad;
     ASSERT_TRUE(pad.ok()) << SDL_GetError();
     frame();
-    pad.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 32767);
-    pad.stick(SDL_CONTROLLER_AXIS_LEFTX, -32768);
+    pad.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
+    pad.stick(SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN);
     pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
     push(SDL_KEYDOWN, SDLK_w);
     Events held = frame();
@@ -583,7 +585,7 @@ TEST_F(Controllers, LosingTheFocusReleasesWhatThePadsHold) {
     VirtualPad padA, padB;
     ASSERT_TRUE(padA.ok() && padB.ok()) << SDL_GetError();
     frame();
-    padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 32767);
+    padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
     padB.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
     push(SDL_KEYDOWN, SDLK_s);
     EXPECT_EQ(frame().size(), 3u);

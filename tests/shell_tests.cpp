@@ -195,7 +195,7 @@ TEST_F(Shell, TwoControllersChooseAndRaceAWholeRace) {
         menuFrame();
     };
     auto flickDown = [&](VirtualPad& pad) {
-        pad.stick(SDL_CONTROLLER_AXIS_LEFTY, 32767);
+        pad.stick(SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MAX);
         menuFrame();
         pad.stick(SDL_CONTROLLER_AXIS_LEFTY, 0);
         menuFrame();
@@ -233,9 +233,10 @@ TEST_F(Shell, TwoControllersChooseAndRaceAWholeRace) {
     bool escaped = false;
     for (; frames < 20 * 60 * 10 && !getExitToMenu() && !escaped; ++frames) {
         const DriverKeys a = driverA.decide(playerA, track, trackSize);
-        padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, a.accelerate ? 32767 : 0);
-        padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERLEFT, a.brake ? 32767 : 0);
-        padA.stick(SDL_CONTROLLER_AXIS_LEFTX, a.left == a.right ? 0 : a.left ? -32768 : 32767);
+        padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, a.accelerate ? SDL_JOYSTICK_AXIS_MAX : 0);
+        padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERLEFT, a.brake ? SDL_JOYSTICK_AXIS_MAX : 0);
+        const int steer = a.left ? SDL_JOYSTICK_AXIS_MIN : SDL_JOYSTICK_AXIS_MAX;
+        padA.stick(SDL_CONTROLLER_AXIS_LEFTX, a.left == a.right ? 0 : steer);
         const DriverKeys b = driverB.decide(playerB, track, trackSize);
         padB.button(SDL_CONTROLLER_BUTTON_A, b.accelerate);
         padB.button(SDL_CONTROLLER_BUTTON_X, b.brake);
