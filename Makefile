@@ -6,7 +6,8 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?=
 
-.PHONY: all run test test-sanitize test-thread bench screenshots setup setup-test build clean
+.PHONY: all run test test-sanitize test-thread bench screenshots setup setup-test build clean \
+        install uninstall deb test-package
 
 all: build
 
@@ -51,5 +52,29 @@ screenshots: setup-test build
 	cp $(BUILD_DIR)/e2e-out/menu-cars.png docs/menu.png
 	cp $(BUILD_DIR)/e2e-out/race.png docs/race.png
 
+# Installs the game with its menu entry, icons, AppStream data and manual page under
+# PREFIX (DESTDIR honoured), with sudo only when the destination needs it; make
+# uninstall removes what the last make install put there.
+PREFIX ?= /usr/local
+install: build
+	@dist/install.sh install $(BUILD_DIR) $(PREFIX)
+
+uninstall:
+	@dist/install.sh uninstall $(BUILD_DIR)
+
+# The Debian package, in $(DEB_DIR)/ (installs the build dependencies it lacks).
+DEB_DIR ?= build-deb
+deb:
+	dist/make-deb.sh $(DEB_DIR) $(JOBS)
+
+# The installation test (file list, validators, the installed game), then the Debian
+# package: lintian, installed with apt, started to its title, removed.
+test-package: setup-test
+	@tools/setup.sh package
+	$(MAKE) build
+	cd $(BUILD_DIR) && ctest --output-on-failure -L package
+	$(MAKE) deb
+	tests/deb_check.sh $(DEB_DIR) $(BUILD_DIR)/tests/xclose $(BUILD_DIR)/e2e-deb
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR) $(DEB_DIR)

@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, playing and testing Zotik need, when missing.
 set -euo pipefail
 
-# Usage: tools/setup.sh [build|test]. Building (and playing) needs the compiler and the
+# Usage: tools/setup.sh [build|test|package]. Building (and playing) needs the compiler and the
 # game's libraries; testing also needs the test frameworks and the tools that drive the
 # game in a real window and check its pictures and sound.
 packages=(
@@ -15,6 +15,10 @@ if [ "${1:-build}" = "test" ]; then
         xvfb xdotool imagemagick # end-to-end tests in a real window
         libx11-dev python3 sox   # closing the window, checking pictures and sound
     )
+fi
+# Packaging: the validators of the installed files and the Debian package tools.
+if [ "${1:-build}" = "package" ]; then
+    packages+=(desktop-file-utils appstream man-db lintian dpkg-dev debhelper python3)
 fi
 
 missing=()
