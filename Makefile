@@ -56,11 +56,12 @@ screenshots: setup-test build
 # PREFIX (DESTDIR honoured), with sudo only when the destination needs it; make
 # uninstall removes what the last make install put there.
 PREFIX ?= /usr/local
+INSTALL_RECORD = $(BUILD_DIR)/installed-files.txt
 install: build
-	@dist/install.sh install $(BUILD_DIR) $(PREFIX)
+	@dist/install.sh install $(BUILD_DIR) $(PREFIX) $(INSTALL_RECORD)
 
 uninstall:
-	@dist/install.sh uninstall $(BUILD_DIR)
+	@dist/install.sh uninstall $(INSTALL_RECORD)
 
 # The Debian package, in $(DEB_DIR)/ (installs the build dependencies it lacks).
 DEB_DIR ?= build-deb

@@ -219,6 +219,26 @@ class Installation(unittest.TestCase):
                 for tree in (os.path.realpath(ARGS.build), os.path.realpath(ROOT)):
                     self.assertNotIn(tree, line, "the installed game loads from " + tree)
 
+    def test_make_install_then_make_uninstall_leaves_nothing_behind(self):
+        destdir = os.path.join(ARGS.scratch, "make-install")
+        shutil.rmtree(destdir, ignore_errors=True)
+        os.makedirs(destdir)
+        record = os.path.join(ARGS.scratch, "installed-files.txt")
+        script = os.path.join(ROOT, "dist", "install.sh")
+        env = dict(os.environ, DESTDIR=destdir)
+        result = run([script, "install", ARGS.build, "/" + PREFIX, record], env=env)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        installed = [os.path.join(d, f) for d, _, files in os.walk(destdir) for f in files]
+        with open(record) as f:
+            self.assertEqual(sorted(installed), sorted(f.read().split()),
+                             "the record names every installed file where it is")
+        result = run([script, "uninstall", record], env=env)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        left = [os.path.join(d, f) for d, _, files in os.walk(destdir) for f in files]
+        self.assertEqual(left, [], "files left after the uninstall")
+        own = [d for d, _, _ in os.walk(destdir) if os.path.basename(d) == "zotik"]
+        self.assertEqual(own, [], "the game's own folders are left")
+
     def test_debian_package_has_the_same_version(self):
         with open(os.path.join(ROOT, "debian", "changelog")) as f:
             first = f.readline()
