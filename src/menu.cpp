@@ -58,8 +58,8 @@ static int carPix(int car, int player, bool highlighted) {
     return 2 * (2 * car + player) + (highlighted ? 1 : 0);
 }
 
-static int trackPix(int track, bool highlighted) {
-    return FIRST_TRACK_PIX + 2 * track + (highlighted ? 1 : 0);
+static int trackPix(int t, bool highlighted) {
+    return FIRST_TRACK_PIX + 2 * t + (highlighted ? 1 : 0);
 }
 
 static std::unique_ptr<unsigned char[]> makeCarPicture(const unsigned char* src, int variant,

@@ -267,6 +267,11 @@ extern std::vector<float> samples;
 void opl_init(int port, int enabled);
 // Deletes the resampler; after the audio device is closed.
 void opl_deinit();
+// Opens the default audio device for FM sound, paused: AUDIO_RATE Hz, signed 16-bit stereo,
+// AUDIO_FRAMES frames per callback into oplEmulationCallback, no changes allowed (SDL
+// converts for the hardware, so the callback always sees this format). Needs SDL's audio
+// subsystem started. Returns the device id, or 0 when there is none (SDL_GetError says why).
+uint32_t openFmAudioDevice();
 // Creates the resampler and starts the audio device; right after it is opened.
 void initOplEmulation();
 // The audio device's callback: len bytes of interleaved 16-bit stereo at 48000 Hz; zeros

@@ -10,26 +10,6 @@
 #include <cstdio>
 #include <cstring>
 
-// The 16 VGA colours, ARGB8888.
-const uint32_t vga16[PALETTE_SIZE] = {
-    0xFF000000, // 0 black
-    0xFF0000AA, // 1 blue
-    0xFF00AA00, // 2 green
-    0xFF00AAAA, // 3 cyan
-    0xFFAA0000, // 4 red
-    0xFFAA00AA, // 5 magenta
-    0xFFAA5500, // 6 brown
-    0xFFAAAAAA, // 7 light grey
-    0xFF555555, // 8 dark grey
-    0xFF5555FF, // 9 light blue
-    0xFF55FF55, // 10 light green
-    0xFF55FFFF, // 11 light cyan
-    0xFFFF5555, // 12 light red
-    0xFFFF55FF, // 13 light magenta
-    0xFFFFFF55, // 14 yellow
-    0xFFFFFFFF, // 15 white
-};
-
 uint32_t audioDevice = 0;
 
 static constexpr int WINDOW_W = 640;
@@ -104,18 +84,7 @@ bool initTk() {
 }
 
 void initAudio() {
-    SDL_AudioSpec desired;
-    SDL_memset(&desired, 0, sizeof desired);
-    desired.freq = AUDIO_RATE;
-    desired.format = AUDIO_S16LSB;
-    desired.channels = 2;
-    desired.samples = AUDIO_FRAMES;
-    desired.callback = oplEmulationCallback;
-    desired.userdata = nullptr;
-    SDL_AudioSpec obtained;
-    // No allowed changes: SDL converts to whatever the hardware wants, so the callback
-    // always sees exactly 48000 Hz stereo 16-bit.
-    audioDevice = SDL_OpenAudioDevice(nullptr, 0, &desired, &obtained, 0);
+    audioDevice = openFmAudioDevice();
     if (audioDevice == 0) return; // no device: the game plays silently
     initOplEmulation();
 }

@@ -8,7 +8,8 @@
 // Window, presentation and frame clock (sdltk.cpp)
 // ---------------------------------------------------------------------------------
 
-// The 16 VGA colours as ARGB8888.
+// The 16 VGA colours as ARGB8888 (generated from assets/art/vga16.gpl into
+// assets/palette.cpp, plain data that programs without a window can link too).
 constexpr int PALETTE_SIZE = 16;
 extern const uint32_t vga16[PALETTE_SIZE];
 

@@ -3,7 +3,7 @@
 #include "main.h"
 
 #include "assets.h"
-#include "fake_input.h"
+#include "doubles/fake_input.h"
 #include "sdltk.h"
 
 #include <gtest/gtest.h>

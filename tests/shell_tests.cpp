@@ -129,7 +129,7 @@ TEST_F(Shell, RaceSetUpTakesTheChosenTrackAndStartsBothCarsSideBySide) {
         menuSelCar[0] = t;
         menuSelCar[1] = 2 - t;
         setupRace(fb.data());
-        EXPECT_EQ(track, tracks[t]->steps);
+        EXPECT_EQ(track, tracks[t]->steps.get());
         EXPECT_EQ(trackSize, tracks[t]->size);
         EXPECT_EQ(backg, backgs[t].get());
         for (const Player* p : {&playerA, &playerB}) {
@@ -147,8 +147,9 @@ TEST_F(Shell, RaceSetUpTakesTheChosenTrackAndStartsBothCarsSideBySide) {
         EXPECT_EQ(fb[0], 0);
         EXPECT_EQ(fb[159], 0);
         for (int y = 0; y < HUD_H; ++y) {
-            EXPECT_EQ(0, std::memcmp(&fb[(156 + y) * SCREEN_W + 30], &hudData[y * HUD_W], HUD_W));
-            EXPECT_EQ(0, std::memcmp(&fb[(156 + y) * SCREEN_W + 191], &hudData[y * HUD_W], HUD_W));
+            const int row = (VIEW_LAYOUT.hud.y + y) * SCREEN_W + VIEW_LAYOUT.hud.x;
+            EXPECT_EQ(0, std::memcmp(&fb[row], &hudData[y * HUD_W], HUD_W));
+            EXPECT_EQ(0, std::memcmp(&fb[row + RIGHT_VIEW_OFFSET], &hudData[y * HUD_W], HUD_W));
         }
     }
     menuSelTrack = 0;

@@ -1,8 +1,8 @@
 // The race simulation: tables, motion, drift, laps, collisions, the race timeline with
 // its sounds, and whole races between two scripted drivers on the real tracks.
 #include "assets.h"
-#include "fake_keys.h"
-#include "fake_sound.h"
+#include "doubles/fake_keys.h"
+#include "doubles/fake_sound.h"
 #include "main.h"
 #include "sdltk.h"
 #include "sim.h"
@@ -699,11 +699,10 @@ TEST(WholeRace, ScriptedDriversFinishThreeLapsOnEveryTrack) {
                                {0.5f, 8.5f, SC_LEFT, SC_RIGHT, SC_UP, SC_DOWN}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        unsigned int n = 0;
-        generateTrack(nullptr, &n, c.segm, c.count);
-        std::vector<unsigned int> steps(n);
-        n = 0;
-        ASSERT_EQ(generateTrack(steps.data(), &n, c.segm, c.count), TRACK_OK);
+        Track loop;
+        ASSERT_EQ(expandTrack(loop, c.segm, c.count), TRACK_OK);
+        unsigned int* steps = loop.steps.get();
+        const unsigned int n = loop.size;
 
         releaseAllKeys();
         Player p[2] = {makePlayer(-2.0f, -5.0f), makePlayer(2.0f, -5.0f)};
@@ -711,11 +710,11 @@ TEST(WholeRace, ScriptedDriversFinishThreeLapsOnEveryTrack) {
         std::vector<int> crossings[2];
         int crashes = 0, finishStep = 0, exitStep = 0;
         for (int s = 1; s <= 20 * 60 * 10 && !exitStep; s++) {
-            drivers[0].drive(p[0], steps.data(), n);
-            drivers[1].drive(p[1], steps.data(), n);
+            drivers[0].drive(p[0], steps, n);
+            drivers[1].drive(p[1], steps, n);
             int lapsBefore[2] = {p[0].laps, p[1].laps};
             soundCalls.clear();
-            simStep(p[0], p[1], steps.data(), n);
+            simStep(p[0], p[1], steps, n);
             for (const SoundCall& call : soundCalls)
                 crashes += call.op == SoundOp::Crash;
             for (int i = 0; i < 2; i++) {
