@@ -11,7 +11,7 @@ ARGS ?=
 
 .PHONY: all run test test-sanitize test-thread bench screenshots setup setup-test setup-check \
 	configure build build-game check check-generated check-format check-warnings check-python \
-	clean
+	install uninstall deb test-package clean
 
 all: build
 
@@ -65,6 +65,31 @@ screenshots: setup-test build
 	cp $(BUILD_DIR)/e2e-out/menu-cars.png docs/menu.png
 	cp $(BUILD_DIR)/e2e-out/race.png docs/race.png
 
+# Installs the game with its menu entry, icons, AppStream data and manual page under
+# PREFIX (DESTDIR honoured), with sudo only when the destination needs it; make
+# uninstall removes what the last make install put there.
+PREFIX ?= /usr/local
+INSTALL_RECORD = $(BUILD_DIR)/installed-files.txt
+install: build-game
+	@dist/install.sh install $(BUILD_DIR) $(PREFIX) $(INSTALL_RECORD)
+
+uninstall:
+	@dist/install.sh uninstall $(INSTALL_RECORD)
+
+# The Debian package, in $(DEB_DIR)/ (installs the build dependencies it lacks).
+DEB_DIR ?= build-deb
+deb:
+	dist/make-deb.sh $(DEB_DIR) $(JOBS)
+
+# The installation test (file list, validators, the installed game), then the Debian
+# package: lintian, installed with apt, started to its title, removed.
+test-package: setup-test
+	@tools/setup.sh package
+	$(MAKE) build
+	cd $(BUILD_DIR) && ctest --output-on-failure --no-tests=error -L package
+	$(MAKE) deb
+	tests/deb_check.sh $(DEB_DIR) $(BUILD_DIR)/tests/xclose $(BUILD_DIR)/e2e-deb
+
 # The developers' guardrails (CI runs them): generated tables up to date, formatting,
 # a warning-free build, clean Python.
 check: check-generated check-format check-python check-warnings
@@ -88,4 +113,4 @@ check-warnings: setup-check
 	cmake --build $(WERROR_DIR) -j$(JOBS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR) $(WERROR_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR) $(WERROR_DIR) $(DEB_DIR)

@@ -2,10 +2,11 @@
 # Installs the Debian packages that building, playing and testing Zotik need, when missing.
 set -euo pipefail
 
-# Usage: tools/setup.sh [build|test|check]. Building (and playing) needs only the compiler
-# and the game's libraries; testing also needs the test frameworks and the tools that drive
-# the game in a real window and check its pictures and sound; the developers' checks
-# (make check) also need clang-format and pyflakes.
+# Usage: tools/setup.sh [build|test|check|package]. Building (and playing) needs only the
+# compiler and the game's libraries; testing also needs the test frameworks and the tools
+# that drive the game in a real window and check its pictures and sound; the developers'
+# checks (make check) also need clang-format and pyflakes; packaging needs the validators
+# of the installed files and the Debian package tools.
 packages=(
     cmake g++ make pkg-config      # build
     libsdl2-dev libsamplerate0-dev # the game's libraries
@@ -24,6 +25,10 @@ if [ "$level" = "check" ]; then
     packages+=(
         clang-format pyflakes3 git # formatting, Python lint, comparing regenerated tables
     )
+fi
+# Packaging: the validators of the installed files and the Debian package tools.
+if [ "$level" = "package" ]; then
+    packages+=(desktop-file-utils appstream man-db lintian dpkg-dev debhelper python3)
 fi
 
 missing=()
