@@ -56,6 +56,9 @@ class Opl3Chip {
     static constexpr int32_t Decay = 1;
     static constexpr int32_t Sustain = 2;
     static constexpr int32_t Release = 3;
+    // Envelope level of a silent operator, the largest: where an operator starts and where a
+    // release ends.
+    static constexpr int16_t SilentLevel = 511;
 
     // One two-operator channel; channels 0-2 and 9-11 can also drive a four-operator pair.
     class Channel {

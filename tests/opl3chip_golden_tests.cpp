@@ -128,7 +128,7 @@ int bankBase(int channel) {
 // each channel's 0xB0 value so that keys can be toggled while a note sounds.
 class Script {
   public:
-    Script(Opl3Chip& chip, uint64_t seed) : chip_(chip), rng_(seed) {}
+    Script(Opl3Chip& target, uint64_t seed) : chip_(target), rng_(seed) {}
 
     // A few random actions: voices, keys, pitches, four-operator pairs, the global switches,
     // single operator registers and stray writes anywhere.
