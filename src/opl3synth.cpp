@@ -95,9 +95,9 @@ constexpr unsigned MaxFeedbackShift = 31;
 // The waveform and exponent stages as two look-ups in one table object, so that one base
 // address serves both.
 //
-// Wave[i][w]: waveform w at phase index i (0 to 1023) as a log attenuation, 256 units to a
-// halving, plus NegativeOffset in the halves where the waveform is negative. The eight
-// waveforms of one index share a cache line.
+// Wave[w][i]: waveform w at phase index i (0 to 1023) as a log attenuation, 256 units to a
+// halving, plus NegativeOffset in the halves where the waveform is negative. A waveform's
+// 2 KB stay together: most voices use one or two waveforms, and so touch little cache.
 //
 // Exp[a]: the exponent stage, ((ExpTable[a & 255] + 1024) >> (a >> 8)) * 2, for a total log
 // attenuation a; at a + NegativeOffset its complement, -out - 1, the chip's negative sample.
@@ -119,7 +119,7 @@ constexpr unsigned NegativeOffset = AttenuationLimit * 8 + MaxWaveLog + 1;
 constexpr unsigned ExpEntries = 2 * NegativeOffset;
 
 struct SynthTableData {
-    uint16_t Wave[WavePeriod][WaveformCount];
+    uint16_t Wave[WaveformCount][WavePeriod];
     int16_t Exp[ExpEntries];
 };
 
@@ -157,9 +157,9 @@ constexpr int16_t expEntry(unsigned a) {
 
 constexpr SynthTableData makeSynthTables() {
     SynthTableData t{};
-    for (int i = 0; i < WavePeriod; ++i)
-        for (int w = 0; w < WaveformCount; ++w)
-            t.Wave[i][w] = static_cast<uint16_t>(waveEntry(w, i));
+    for (int w = 0; w < WaveformCount; ++w)
+        for (int i = 0; i < WavePeriod; ++i)
+            t.Wave[w][i] = static_cast<uint16_t>(waveEntry(w, i));
     for (unsigned a = 0; a < NegativeOffset; ++a) {
         t.Exp[a] = expEntry(a);
         t.Exp[a + NegativeOffset] = static_cast<int16_t>(~expEntry(a));
@@ -329,7 +329,7 @@ OPL_INLINE int operatorOutput(Opl3Chip::Operator& op, const ChipClocks& clocks, 
     att = std::min(att & 0xFFFF, AttenuationLimit);
 
     const unsigned index = ((phase >> 10) + static_cast<unsigned>(modulation)) & (WavePeriod - 1);
-    const int out = SynthTables.Exp[att * 8 + SynthTables.Wave[index][op.Waveform & 7]];
+    const int out = SynthTables.Exp[att * 8 + SynthTables.Wave[op.Waveform & 7][index]];
     op.PrevOutputs[1] = op.PrevOutputs[0];
     op.PrevOutputs[0] = static_cast<int16_t>(out);
     return out;
