@@ -46,7 +46,9 @@ RateParams rateParams(unsigned rate, unsigned keyScale) {
     } else {
         p.ClockShift = 0;
         p.ClockMask = 0;
-        p.Increment = static_cast<uint16_t>(1u << (high - 12));
+        // Rates from registers reach high 18 at most; a rate field set directly beyond 15
+        // gets an increment that does not fit, 0, rather than a shift beyond 31 (undefined).
+        p.Increment = static_cast<uint16_t>(high - 12 < 16 ? 1u << (high - 12) : 0);
     }
     p.Pattern = Opl3Chip::RateTables[low];
     return p;
@@ -346,7 +348,8 @@ void Opl3Chip::Channel::SetRightEnable(bool on) {
 }
 
 void Opl3Chip::Channel::ComputePhaseStep() {
-    PhaseStep = static_cast<uint32_t>(Frequency) << Octave;
+    // A block set directly beyond 31 shifts everything out (a shift that far is undefined).
+    PhaseStep = Octave < 32 ? static_cast<uint32_t>(Frequency) << Octave : 0;
 }
 
 void Opl3Chip::Channel::ComputeKeyScaleNumber() {

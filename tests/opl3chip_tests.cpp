@@ -1087,6 +1087,22 @@ TEST(Opl3Robustness, ShiftFieldsBeyondTheirRangeActAsTheLargestShift) {
     }
 }
 
+TEST_F(ChipTest, RateAndBlockFieldsBeyondTheirRangeShiftEverythingOut) {
+    // Set directly, a block of 40 or a rate of 100 would shift by more than 31 (undefined):
+    // everything is shifted out instead.
+    channel(0).Frequency = 580;
+    channel(0).Octave = 40;
+    channel(0).ComputePhaseStep();
+    EXPECT_EQ(channel(0).PhaseStep, 0u);
+    channel(0).Octave = 31;
+    channel(0).ComputePhaseStep();
+    EXPECT_EQ(channel(0).PhaseStep, 580u << 31);
+    op(0).DecayRate = 100;
+    op(0).ComputeRates();
+    EXPECT_EQ(op(0).DecayIncrement, 0);
+    EXPECT_EQ(op(0).DecayClockMask, 0);
+}
+
 TEST(Opl3Robustness, RandomRegisterSequencesStayInRange) {
     std::mt19937 rng(0x0F1A3u);
     for (int rate : {0, 48000, 11025}) {
