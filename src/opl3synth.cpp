@@ -4,12 +4,11 @@
 //
 // Every chip sample reads the operators' and channels' public fields afresh: they are the
 // model's state, a caller may change any of them between two calls, and nothing derived from
-// them is kept from one chip sample to the next, so nothing here can go stale. (Measured: even
-// copies of the register-derived values that were never checked against the fields saved only
-// a tenth of the instructions; the cost is in the per-operator work itself.) The speed comes
-// from the look-up tables below, from keeping the rare work (envelope movement, vibrato,
-// four-operator channels) out of the common path, and from skipping what a sample provably
-// does not need.
+// them is kept from one chip sample to the next, so nothing here can go stale. (Measured:
+// private copies of the register-derived values, even unchecked, saved only a tenth of the
+// instructions; the cost is in the per-operator work itself.) The speed comes from the
+// look-up tables below, from keeping the rare work (envelope steps, vibrato, four-operator
+// channels) out of the common path, and from a short path for silent channels.
 #include "sdlopl.h"
 
 #include <algorithm>
