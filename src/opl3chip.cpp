@@ -3,6 +3,8 @@
 // key-scale attenuation, envelope rate parameters). The sound is made in opl3synth.cpp.
 #include "sdlopl.h"
 
+#include <initializer_list>
+
 // ---------------------------------------------------------------------------------
 // Constant tables
 // ---------------------------------------------------------------------------------

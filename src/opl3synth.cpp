@@ -186,7 +186,7 @@ OPL_INLINE int rateIncrement(unsigned increment, const uint16_t* pattern, unsign
 }
 
 // The parts of an envelope step that change the stage or move the level: rare, so kept out
-// of the per-operator code. Each returns false when the operator has gone Off.
+// of the per-operator code. They return false when the operator has gone Off.
 OPL_NOINLINE bool attackStep(Opl3Chip::Operator& op, unsigned clock) {
     const int level = op.EnvelopeLevel;
     int next = level;
