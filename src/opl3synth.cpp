@@ -388,21 +388,30 @@ OPL_INLINE void advanceOff(Opl3Chip::Operator& op, uint32_t step) {
     op.PrevOutputs[0] = op.PrevOutputs[1] = 0;
 }
 
-// One chip sample of one channel, before its output enables.
+// A two-operator channel whose operators are both Off, the most common kind: advances their
+// phases as operatorOutput would and returns true; false (and nothing done) for any other
+// channel.
+OPL_INLINE bool silentChannel(Opl3Chip::Channel& ch, const ChipClocks& clocks) {
+    Opl3Chip::Operator& op0 = *ch.Ops[0];
+    Opl3Chip::Operator& op1 = *ch.Ops[1];
+    if (ch.PairedChannel || op0.EnvelopeStage != Opl3Chip::Off ||
+        op1.EnvelopeStage != Opl3Chip::Off)
+        return false;
+    uint32_t vstep = ch.PhaseStep;
+    if (op0.VibratoEnable || op1.VibratoEnable) vstep = vibratoStep(ch, clocks);
+    advanceOff(op0, op0.VibratoEnable ? vstep : ch.PhaseStep);
+    advanceOff(op1, op1.VibratoEnable ? vstep : ch.PhaseStep);
+    return true;
+}
+
+// One chip sample of one channel that is not silent, before its output enables.
 OPL_INLINE int channelOutput(Opl3Chip::Channel& ch, const ChipClocks& clocks) {
     if (ch.PairedChannel) return fourOperatorOutput(ch, clocks);
     Opl3Chip::Operator& op0 = *ch.Ops[0];
     Opl3Chip::Operator& op1 = *ch.Ops[1];
-    const bool vibrato = op0.VibratoEnable || op1.VibratoEnable;
-    if (op0.EnvelopeStage == Opl3Chip::Off && op1.EnvelopeStage == Opl3Chip::Off) {
-        // A silent channel, the most common kind: what operatorOutput does for Off, in short.
-        const uint32_t vstep = vibrato ? vibratoStep(ch, clocks) : ch.PhaseStep;
-        advanceOff(op0, op0.VibratoEnable ? vstep : ch.PhaseStep);
-        advanceOff(op1, op1.VibratoEnable ? vstep : ch.PhaseStep);
-        return 0;
-    }
     // Most voices use no vibrato: then the offset is not worked out at all.
-    if (vibrato) return twoOperatorOutput<true>(ch, clocks, op0, op1);
+    if (op0.VibratoEnable || op1.VibratoEnable)
+        return twoOperatorOutput<true>(ch, clocks, op0, op1);
     return twoOperatorOutput<false>(ch, clocks, op0, op1);
 }
 
@@ -421,12 +430,13 @@ int16_t Opl3Chip::Operator::Output(uint32_t phaseStep, int16_t vibrato, int16_t 
 }
 
 void Opl3Chip::Channel::Output(short& left, short& right) {
-    if (!Enabled) {
+    const ChipClocks clocks = clocksOf(*Owner);
+    if (!Enabled || silentChannel(*this, clocks)) {
         left = right = 0;
         return;
     }
     // A channel sums at most three operators, well within 16 bits.
-    const short out = static_cast<short>(channelOutput(*this, clocksOf(*Owner)));
+    const short out = static_cast<short>(channelOutput(*this, clocks));
     left = LeftEnable ? out : 0;
     right = RightEnable ? out : 0;
 }
@@ -435,7 +445,7 @@ void Opl3Chip::Output(short& left, short& right) {
     const ChipClocks clocks = clocksOf(*this);
     int32_t sumLeft = 0, sumRight = 0;
     for (Channel& c : Channels) {
-        if (!c.Enabled) continue;
+        if (!c.Enabled || silentChannel(c, clocks)) continue;
         // A channel sums at most three operators, well within 16 bits.
         const int out = channelOutput(c, clocks);
         if (c.LeftEnable) sumLeft += out;
