@@ -10,6 +10,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config      # build
     libsdl2-dev libsamplerate0-dev # the game's libraries
+    libenet-dev                    # network play
 )
 level="${1:-build}"
 if [ "$level" = "test" ] || [ "$level" = "check" ]; then
