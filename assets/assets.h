@@ -98,3 +98,15 @@ constexpr int PANORAMA_W = 600, PANORAMA_H = 80;
 extern const unsigned char bkg_boul_d[PANORAMA_W * PANORAMA_H];
 extern const unsigned char bkg_sub_d[PANORAMA_W * PANORAMA_H];
 extern const unsigned char bkg_iron_d[PANORAMA_W * PANORAMA_H];
+
+// ---------------------------------------------------------------------------------
+// Lettering (text_art.cpp)
+// ---------------------------------------------------------------------------------
+
+// The faces of the notes written at run time, one 8 x 8 cell per character in the order
+// of fontChars: the small face in the top row of cells, the bold face below. 15 is ink;
+// a cell's last row marks the glyph's width with 8.
+constexpr int FONT_GLYPHS = 54, FONT_CELL_W = 8, FONT_CELL_H = 8, FONT_FACES = 2;
+constexpr int FONT_W = FONT_GLYPHS * FONT_CELL_W, FONT_H = FONT_FACES * FONT_CELL_H;
+extern const unsigned char font_d[FONT_W * FONT_H];
+extern const char fontChars[FONT_GLYPHS + 1];

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <cstring>
 #include <vector>
 
 // A ring of key events: high byte 1 for a press, 0 for a release; low byte the scan code.
@@ -60,12 +61,37 @@ static void releaseSource(int source) {
         setSourceKey(source, static_cast<uint8_t>(code), false);
 }
 
-// The one place where the queue and the held-key table change.
+// A network game's handler, which gets this machine's events instead of the queue.
+static KeyEventHandler keyEventHandler = nullptr;
+
+void applyKeyEvent(uint8_t pressed, uint8_t code) {
+    keyb_state_int[code] = pressed;
+    queueKeyEvent(pressed, code);
+}
+
+// The one place where this machine's events reach the game.
 static void applyKeyEvents(const std::vector<KeyEvent>& events) {
     for (const KeyEvent& e : events) {
-        keyb_state_int[e.code] = e.pressed;
-        queueKeyEvent(e.pressed, e.code);
+        if (keyEventHandler)
+            keyEventHandler(e.pressed, e.code);
+        else
+            applyKeyEvent(e.pressed, e.code);
     }
+}
+
+void setKeyEventHandler(KeyEventHandler handler) {
+    keyEventHandler = handler;
+}
+
+void clearKeys() {
+    std::memset(keyb_state_int, 0, sizeof keyb_state_int);
+    keyb_queue.read = keyb_queue.write;
+}
+
+void holdLocalKeys() {
+    for (int code = 0; code < SCAN_CODES; ++code)
+        keyb_state_int[code] = anySourceHolds(static_cast<uint8_t>(code)) ? 1 : 0;
+    keyb_queue.read = keyb_queue.write;
 }
 
 // Alt+Enter (either Enter) and F11 belong to the window, not to the game.

@@ -201,7 +201,9 @@ void Lockstep::update(uint32_t nowMs) {
         finish(NetEnd::SILENT, true);
         return;
     }
-    if (running() && !frameReady() && nowMs - lastSentMs_ >= NET_RESEND_MS) {
+    // Once this frame's keys are out and it waits for the other machine's.
+    const bool begun = localSent_ > frame_ + NET_INPUT_DELAY;
+    if (running() && begun && !frameReady() && nowMs - lastSentMs_ >= NET_RESEND_MS) {
         ++stats_.resends;
         sendInput(nowMs);
     }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 struct Player;
 
@@ -48,14 +49,24 @@ constexpr ViewLayout VIEW_LAYOUT{};
 // Game shell (game.cpp)
 // ---------------------------------------------------------------------------------
 
+// Where the game is played: on this machine alone, or over the network as the host
+// (player A) or as the machine that joins it (player B).
+enum NetRole { NET_LOCAL, NET_HOST, NET_JOIN };
+// The UDP port of network play unless the command line names another.
+constexpr uint16_t NET_PORT_DEFAULT = 24600;
+
 // What the command line asks for.
 struct Options {
-    unsigned short port = 0x388; // OPL port; accepted for compatibility, no audible effect
-    int soundEnabled = 1;        // 0 with "-mute"
+    unsigned short port = 0x388;         // OPL port; accepted for compatibility, no audible effect
+    int soundEnabled = 1;                // 0 with "-mute"
+    NetRole netRole = NET_LOCAL;         // "-host [port]" or "-join <address>[:port]"
+    uint16_t netPort = NET_PORT_DEFAULT; // the UDP port to listen on or to join
+    std::string joinAddress;             // the host's name or IPv4 address
 };
 
 // Reads the arguments after the program name into opts ("-swap" calls opl_swap at once).
-// Returns false, after printing "Unknown argument '%s'\n", for anything it does not know.
+// Returns false, after printing "Unknown argument '%s'\n", for anything it does not know,
+// or a line saying what is wrong with a network option.
 bool parseCommandLine(int argc, char** argv, Options& opts);
 
 // The whole program: command line, start-up, title, menu and race loops, shut-down.
@@ -77,6 +88,58 @@ extern Player playerA, playerB;
 // Sets up a race on the chosen track with the chosen cars: initial positions (sides
 // drawn by rand), race state, dashboard, engines.
 void setupRace(unsigned char* framebuffer);
+
+// ---------------------------------------------------------------------------------
+// Network game (netgame.cpp)
+// ---------------------------------------------------------------------------------
+
+// The loop a frame belongs to; part of the state two machines compare.
+enum GamePhase { PHASE_TITLE, PHASE_MENU, PHASE_RACE };
+
+// Starts network play as opts asks, before the window opens: listens on the port, or
+// finds the host. Returns false, after a line on stderr, when it cannot.
+bool netGameStart(const Options& opts);
+// Ends network play at shut-down, telling the other machine.
+void netGameStop();
+// The game still waits for the other machine to connect and agree; this machine plays
+// alone meanwhile, but cannot leave the title.
+bool netGameConnecting();
+// Both machines play in lockstep.
+bool netGameRunning();
+// Gives up waiting for the other machine (Escape while connecting).
+void netGameCancel();
+// The seed of the next race, the same on both machines (the host's, plus the race's
+// number), for the draw of the starting sides.
+unsigned netRaceSeed();
+// Takes this machine's speaker test keys (Left, Right) pressed in a network game, in
+// which its keys drive its player instead: returns 0 when none is left.
+uint8_t takeSpeakerTestKey();
+
+// Reads this frame's keys: processEvents, and in a network game both machines' keys for
+// the frame, waiting for them when the other machine is late (the picture stays up, with
+// a note after a moment). Returns false when the frame cannot run: the window was closed
+// while it waited, or the network game ended, after which the game goes on locally.
+bool frameKeys(unsigned char* framebuffer, GamePhase phase);
+// The state that both machines of a network game must agree on: the phase, the menu,
+// both cars, the race state and the held keys.
+uint64_t gameStateHash(GamePhase phase);
+// Draws the network game's note, if any, over the picture: connecting, connected,
+// waiting, or why the network game ended (for a few seconds).
+void drawNetNote(unsigned char* framebuffer);
+
+// ---------------------------------------------------------------------------------
+// Lettering (text.cpp)
+// ---------------------------------------------------------------------------------
+
+// The two faces of the game's pixel lettering, both TEXT_H rows tall.
+enum TextFace { TEXT_SMALL, TEXT_BOLD };
+constexpr int TEXT_H = 7;
+// Width in pixels of text in a face.
+int textWidth(TextFace face, const char* text);
+// Writes text with its top-left corner at (x, y), clipped to the screen; letters in
+// either case, '?' for characters the faces lack.
+void drawText(unsigned char* fb, TextFace face, int x, int y, const char* text,
+              unsigned char colour);
 
 // ---------------------------------------------------------------------------------
 // Tracks (track.cpp)

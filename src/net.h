@@ -21,8 +21,6 @@
 // Protocol
 // ---------------------------------------------------------------------------------
 
-// The UDP port a host listens on unless told otherwise.
-constexpr uint16_t NET_DEFAULT_PORT = 24600;
 // Raised whenever a packet's layout or meaning changes. The hello and refusal packets keep
 // their layout for ever, so that two versions can always tell each other apart.
 constexpr uint8_t NET_PROTOCOL = 1;
@@ -241,7 +239,7 @@ class Lockstep {
 // Where to find the other machine.
 struct NetAddress {
     uint32_t host = 0; // IPv4, in network byte order (as ENet keeps it)
-    uint16_t port = NET_DEFAULT_PORT;
+    uint16_t port = 0;
 };
 
 // Starts ENet. Returns false, with the reason in error, when it cannot.

@@ -133,11 +133,24 @@ void restartFrameClock() {
     frameTicker = SDL_GetTicks();
 }
 
-void flip(const unsigned char* framebuffer) {
-    convertFrame(framebuffer, pixels, SCREEN_BYTES);
-    while (frameMustWait(SDL_GetTicks(), frameTicker))
-        SDL_Delay(FRAME_WAIT_STEP_MS);
-    frameTicker = nextFrameTicker(SDL_GetTicks(), frameTicker);
+uint32_t frameTickerAfterHold(uint32_t nowMs, uint32_t frameTickerMs) {
+    return nowMs - frameTickerMs > FRAME_MS ? nowMs - FRAME_MS : frameTickerMs;
+}
+
+void holdFrameClock() {
+    frameTicker = frameTickerAfterHold(SDL_GetTicks(), frameTicker);
+}
+
+uint32_t ticksMs() {
+    return SDL_GetTicks();
+}
+
+void sleepMs(uint32_t ms) {
+    SDL_Delay(ms);
+}
+
+// Uploads the converted picture and shows it, fitted to the window or screen.
+static void present() {
     SDL_UpdateTexture(texture, nullptr, pixels, SCREEN_W * sizeof(uint32_t));
     SDL_RenderClear(renderer);
     int outputW = WINDOW_W, outputH = WINDOW_H;
@@ -149,6 +162,19 @@ void flip(const unsigned char* framebuffer) {
     const SDL_Rect target = {fit.x, fit.y, fit.w, fit.h};
     SDL_RenderCopy(renderer, texture, nullptr, &target);
     SDL_RenderPresent(renderer);
+}
+
+void presentNow(const unsigned char* framebuffer) {
+    convertFrame(framebuffer, pixels, SCREEN_BYTES);
+    present();
+}
+
+void flip(const unsigned char* framebuffer) {
+    convertFrame(framebuffer, pixels, SCREEN_BYTES);
+    while (frameMustWait(SDL_GetTicks(), frameTicker))
+        SDL_Delay(FRAME_WAIT_STEP_MS);
+    frameTicker = nextFrameTicker(SDL_GetTicks(), frameTicker);
+    present();
     if (settleFrames > 0) {
         --settleFrames;
         restartFrameClock();

@@ -47,6 +47,17 @@ constexpr uint32_t MAX_CATCH_UP_FRAMES = 10;
 uint32_t nextFrameTicker(uint32_t nowMs, uint32_t frameTickerMs);
 // Starts the frame clock afresh at the current time: the next frame waits a whole period.
 void restartFrameClock();
+// The start of the frame period after a frame was held up by something outside the game
+// (the other machine of a network game): a period that is already over ends now, so the
+// held frame is shown at once and the frames after it do not hurry to catch up.
+uint32_t frameTickerAfterHold(uint32_t nowMs, uint32_t frameTickerMs);
+// Applies frameTickerAfterHold to the frame clock.
+void holdFrameClock();
+// Shows a picture at once, outside the frame clock (a note while a frame waits).
+void presentNow(const unsigned char* framebuffer);
+// SDL's millisecond clock, and a sleep on it.
+uint32_t ticksMs();
+void sleepMs(uint32_t ms);
 
 // ---------------------------------------------------------------------------------
 // Full screen (sdltk.cpp)
@@ -122,6 +133,25 @@ enum KeySource { SOURCE_KEYBOARD, SOURCE_PAD_A, SOURCE_PAD_B, KEY_SOURCES };
 // resulting event, if any, reaches the queue and the held-key table at the end of the
 // current processEvents.
 void setSourceKey(int source, uint8_t code, bool down);
+
+// ---------------------------------------------------------------------------------
+// Keys of a network game (input.cpp)
+// ---------------------------------------------------------------------------------
+
+// In a network game this machine's keys count only once both machines have them: with a
+// handler set, processEvents hands each event of the keyboard and controllers to it (in
+// this machine's own scan codes) instead of applying it, and the game applies the events
+// both machines agreed on with applyKeyEvent. Null hands them back to the game directly.
+using KeyEventHandler = void (*)(uint8_t pressed, uint8_t code);
+void setKeyEventHandler(KeyEventHandler handler);
+// Puts an event into the queue and the held-key table, as processEvents does.
+void applyKeyEvent(uint8_t pressed, uint8_t code);
+// Empties the queue and lets go of every held key, without events: both machines of a
+// network game start from nothing held.
+void clearKeys();
+// Empties the queue and holds exactly what this machine's keyboard and controllers hold,
+// without events: back to a game on this machine alone.
+void holdLocalKeys();
 
 // ---------------------------------------------------------------------------------
 // Game controllers (controller.cpp)

@@ -59,15 +59,30 @@ MANIFEST = [
     ("bkg_boul_d", 600, 80, "PANORAMA_W * PANORAMA_H", OPAQUE, "scene"),
     ("bkg_sub_d", 600, 80, "PANORAMA_W * PANORAMA_H", OPAQUE, "scene"),
     ("bkg_iron_d", 600, 80, "PANORAMA_W * PANORAMA_H", OPAQUE, "scene"),
+    # Text: the lettering of the notes drawn at run time (network play).
+    ("font_d", 432, 16, "FONT_W * FONT_H", OPAQUE, "text"),
 ]
 
-# group -> (output file, one-line description, extra C++ appended after the tables)
+
+def font_chars_source():
+    """The characters of font_d's cells in order, from the face that drew them."""
+    sys.path.insert(0, os.path.join(ROOT, "tools", "artgen"))
+    from pixelfont import SHEET_CHARS
+    escaped = SHEET_CHARS.replace("\\", "\\\\").replace('"', '\\"')
+    return ("// The character of each cell of font_d, in order.\n"
+            f"const char fontChars[FONT_GLYPHS + 1] = \"{escaped}\";\n")
+
+
+# group -> (output file, one-line description, extra C++ appended after the tables, or a
+# function that returns it)
 GROUPS = {
     "race": ("race_art.cpp", "race sprites, dashboard, lights, digits, finish",
              "// The dashboard digits in the order 1, 2, 3.\n"
              "const unsigned char* const digitData[3] = {digit1Data, digit2Data, digit3Data};\n"),
     "scene": ("scene_art.cpp", "title, menu pictures and background panoramas", ""),
+    "text": ("text_art.cpp", "the lettering of notes drawn at run time", font_chars_source),
 }
+
 
 
 def table_source(name, w, h, size_expr, sprite, pixels):
@@ -103,6 +118,8 @@ def convert_group(group, root=ROOT, out_dir=None):
     """Writes the group's file; returns True if it was written or skipped cleanly."""
     art_dir = os.path.join(root, "assets", "art")
     filename, description, extra = GROUPS[group]
+    if callable(extra):
+        extra = extra()
     entries = [e for e in MANIFEST if e[5] == group]
     missing = [e[0] for e in entries
                if not os.path.exists(os.path.join(art_dir, e[0] + ".png"))]

@@ -161,3 +161,7 @@ BOLD = Face({**_embolden(GLYPHS_5X7), **BOLD_CUTS})
 # A large face, 10 x 14 (12 x 14 bold), for names and titles.
 LARGE = Face(_scale2x(GLYPHS_5X7), spacing=2)
 LARGE_BOLD = Face(_scale2x({**_embolden(GLYPHS_5X7), **BOLD_CUTS}), spacing=2)
+
+# The characters of the lettering sheet compiled into the game (font_d.png), in the order
+# of its cells: tools/artgen/font.py draws the sheet and tools/art2c.py passes the order on.
+SHEET_CHARS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,:-+=/!?'()&^_<>"
