@@ -442,6 +442,18 @@ bool heldEither(const uint8_t (&codes)[2]) {
     return held(codes[0]) || held(codes[1]);
 }
 
+// Who drives each car: the keys, or the computer.
+bool computerDrives[2] = {false, false};
+
+// The controls of one car for this step: from its keys, or, for a car the computer
+// drives, from the computer (its keys then do nothing).
+Controls controlsOf(int player, const Player& me, const Player& other, const unsigned int* track,
+                    unsigned int n) {
+    if (computerDrives[player]) return computerControls(me, other, track, n);
+    const DriverKeys& keys = DRIVER_KEYS[player];
+    return {held(keys.left), held(keys.right), heldEither(keys.accelerate), heldEither(keys.brake)};
+}
+
 void updateRaceState() {
     switch (state) {
     case COUNTDOWN:
@@ -469,11 +481,11 @@ void updateRaceState() {
     }
 }
 
-void driveSpeed(Player& p, const DriverKeys& keys) {
+void driveSpeed(Player& p, const Controls& c) {
     bool racing = state == RACING;
     bool runOutBrake = state == RUN_OUT && stateTick >= RUN_OUT_BRAKE_TICK;
     if (racing)
-        updateSpeed(p, heldEither(keys.accelerate), heldEither(keys.brake));
+        updateSpeed(p, c.accelerate, c.brake);
     else
         updateSpeed(p, false, runOutBrake); // countdown and run-out ignore the pedals
 }
@@ -487,17 +499,29 @@ void resetState() {
     simExitToMenu = 0;
 }
 
+void setComputerDriver(int player, bool computer) {
+    if (player == 0 || player == 1) computerDrives[player] = computer;
+}
+
+bool isComputerDriver(int player) {
+    return (player == 0 || player == 1) && computerDrives[player];
+}
+
 void simStep(Player& a, Player& b, unsigned int* track, unsigned int n) {
+    // Both cars decide from the same moment, before either has moved.
+    const Controls ca = controlsOf(0, a, b, track, n);
+    const Controls cb = controlsOf(1, b, a, track, n);
+
     updateRaceState();
 
     float xa = a.x, za = a.z;
     float xb = b.x, zb = b.z;
 
-    simStepTurn(a, held(DRIVER_KEYS[0].left), held(DRIVER_KEYS[0].right));
-    simStepTurn(b, held(DRIVER_KEYS[1].left), held(DRIVER_KEYS[1].right));
+    simStepTurn(a, ca.left, ca.right);
+    simStepTurn(b, cb.left, cb.right);
 
-    driveSpeed(a, DRIVER_KEYS[0]);
-    driveSpeed(b, DRIVER_KEYS[1]);
+    driveSpeed(a, ca);
+    driveSpeed(b, cb);
 
     advancePos(a);
     advancePos(b);

@@ -1,6 +1,7 @@
 // The race simulation: the state of each car, the start sequence and the end of a race,
-// motion along and across the track, and collisions between the two cars. Plain code:
-// it reads keys through getKeyState and makes sounds through the snd_ entry points.
+// motion along and across the track, collisions between the two cars, and the
+// computer driver that can take a car. Plain code: it reads keys through getKeyState and
+// makes sounds through the snd_ entry points.
 #pragma once
 
 #include <cstdint>
@@ -86,3 +87,28 @@ void collideX(Player& p, float xOldP, Player& q, float xOldQ);
 void collideX2(Player& p, float xOldP, Player& q, float xOldQ);
 // Crash loudness 40..63 for a closing speed.
 int crashSpeedToVol(float closingSpeed);
+
+// ---------------------------------------------------------------------------------
+// Computer driver (driver.cpp)
+// ---------------------------------------------------------------------------------
+
+// The four controls of one car in one step, as a person holds them on the keyboard.
+struct Controls {
+    bool left;       // steer left
+    bool right;      // steer right (both held: the steering stays where it is)
+    bool accelerate; // accelerate
+    bool brake;      // brake
+};
+
+// Hands the car of a player (0 first, 1 second) to the computer, or back to the keys,
+// from the next simStep on. At program start both cars are driven from the keys.
+void setComputerDriver(int player, bool computer);
+// True while the computer drives that player's car.
+bool isComputerDriver(int player);
+
+// The computer's controls for the car me in the coming step, decided from what a driver
+// can see: its own speed, steering and place on the road, the other car, and the curves
+// of the n step records of the loop ahead. Deterministic: the same view gives the same
+// controls.
+Controls computerControls(const Player& me, const Player& other, const unsigned int* track,
+                          unsigned int n);
