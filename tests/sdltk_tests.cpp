@@ -65,6 +65,12 @@ TEST(FrameClock, CatchesUpAfterAStallWithoutDrifting) {
     EXPECT_EQ(ticker % FRAME_MS, 0u);
 }
 
+TEST(KeyMap, CIsTheComputerKeyAndTheSpaceBarStaysUnmapped) {
+    EXPECT_EQ(keycodeToDos(SDLK_c), 0x2E);
+    EXPECT_EQ(SC_C, 0x2E);
+    EXPECT_EQ(keycodeToDos(SDLK_SPACE), 0);
+}
+
 TEST(KeyMap, MapsTheFourteenKeysToPcScanCodes) {
     const std::pair<int, int> map[] = {
         {SDLK_RETURN, 0x1C}, {SDLK_ESCAPE, 0x01}, {SDLK_w, 0x11},      {SDLK_s, 0x1F},

@@ -155,4 +155,14 @@ TEST_F(Shell, RaceSetUpTakesTheChosenTrackAndStartsBothCarsSideBySide) {
     menuSelCar[0] = menuSelCar[1] = 0;
 }
 
+TEST_F(Shell, RaceSetUpHandsPlayerBToTheComputerWhenTheMenuSaysSo) {
+    std::vector<unsigned char> fb(SCREEN_BYTES, 0x55);
+    for (int computer : {1, 0, 1, 0}) {
+        menuComputerB = computer;
+        setupRace(fb.data());
+        EXPECT_EQ(isComputerDriver(1), computer != 0);
+        EXPECT_FALSE(isComputerDriver(0)) << "player A always drives from the keys";
+    }
+}
+
 } // namespace
