@@ -158,7 +158,7 @@ struct Line {
 // The other car, as the driver sees it and expects it to go on.
 struct Other {
     bool present;
-    float lead;  // steps it is ahead of me along the loop (negative: behind)
+    float lead;  // steps it is ahead of the car along the loop (negative: behind)
     float speed; // its speed
     Line line;   // the line expected of it, by steps ahead of it
 };
@@ -166,19 +166,19 @@ struct Other {
 // -1: keep to the left of the other car, +1: to its right.
 using Side = int;
 
-// What the other car leaves free where I get to step k ahead of me on a plan.
+// How the two cars meet where the car gets to step k ahead on a plan.
 enum Meeting {
     APART,  // the two cars do not meet there
-    COMING, // I come up behind it: keep clear sideways, or I run into it
+    COMING, // coming up behind it: keep clear sideways, or run into it
     LEVEL,  // level with it: the bodies should not touch, but a brush is no crash
 };
 
-// Where the other car may be when I get to step k ahead on a plan: the band of x it may
-// take up, and how the two meet.
+// Where the other car may be when the car gets to step k ahead on a plan: the band of x
+// it may take up, and how the two meet.
 Meeting otherBlocks(const Other& o, const Plan& plan, int k, float& lo, float& hi) {
     if (!o.present) return APART;
     const float t = plan.time[k];
-    // How far it gets meanwhile if it brakes for a moment before I can answer.
+    // How far it gets meanwhile if it brakes for a moment before the driver can answer.
     const float tb = std::min({t, BRAKING_FOR, o.speed / OTHER_BRAKING});
     const float slower = o.speed - OTHER_BRAKING * tb;
     const float travelled = o.speed * tb - 0.5f * OTHER_BRAKING * tb * tb + slower * (t - tb);
@@ -330,7 +330,8 @@ int steerFor(float move, float v) {
     return move > 0 ? -best : best; // moving right (larger x) means steering right
 }
 
-// The other car, unless it is behind me (its driver's business) or not to be made out.
+// The other car, unless it is behind the car (its own driver's business), far out in the
+// fields, or not to be made out.
 Other seeOther(const Player& me, const Player& other, const unsigned int* track, unsigned int n) {
     Other o{};
     if (!std::isfinite(other.z) || !std::isfinite(other.x) || !std::isfinite(other.speed) ||
@@ -340,7 +341,7 @@ Other seeOther(const Player& me, const Player& other, const unsigned int* track,
     if (lead < -0.5 * n) lead += n;
     if (lead > 0.5 * n) lead -= n;
     if (lead <= -PASS_LENGTH || lead > 2.0 * WINDOW) return o;
-    if (std::fabs(other.x) > 3.0f * USE_HALF_WIDTH) return o; // far out in the fields
+    if (std::fabs(other.x) > 3.0f * USE_HALF_WIDTH) return o;
     o.present = true;
     o.lead = static_cast<float>(lead);
     o.speed = std::clamp(other.speed, 0.0f, 100.0f);
