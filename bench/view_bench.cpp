@@ -2,35 +2,24 @@
 #include "main.h"
 
 #include "assets.h"
+#include "doubles/fake_lights.h"
 #include "sim.h"
 
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
-// The lights are on in the measured frames, so their copies are counted.
-int getLights() {
-    return 3;
-}
-
 namespace {
-
-std::vector<unsigned int> ironSteps() {
-    unsigned int n = 0;
-    generateTrack(nullptr, &n, ironSegm, IRON_SEGMENTS);
-    std::vector<unsigned int> steps(n);
-    n = 0;
-    generateTrack(steps.data(), &n, ironSegm, IRON_SEGMENTS);
-    return steps;
-}
 
 void BM_drawProto2(benchmark::State& state) {
     generateTlis();
     precompute();
-    std::vector<unsigned int> steps = ironSteps();
-    track = steps.data();
-    trackSize = static_cast<unsigned int>(steps.size());
+    Track iron;
+    expandTrack(iron, ironSegm, IRON_SEGMENTS);
+    track = iron.steps.get();
+    trackSize = iron.size;
     backg = backgs[2].get();
+    fakeLights = 3; // two red lamps: their copies are counted
     std::vector<unsigned char> fb(SCREEN_BYTES, 0);
     Player me{}, other{};
     me.laps = other.laps = 1;
@@ -54,7 +43,7 @@ void BM_precompute(benchmark::State& state) {
     generateTlis();
     for (auto _ : state) {
         precompute();
-        benchmark::DoNotOptimize(mips[0].texels[0]);
+        benchmark::DoNotOptimize(mips[0].texels[0].get());
     }
 }
 BENCHMARK(BM_precompute);

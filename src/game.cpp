@@ -17,6 +17,15 @@
 
 Player playerA, playerB;
 
+// The tracks by menu index.
+enum TrackIndex { BOUL, SUBURB, IRON };
+static Track* const RACE_TRACKS[3] = {&boulTrack, &suburbTrack, &ironTrack};
+
+// Both cars start a step behind the start/finish line, side by side this far from the
+// middle of the road.
+static constexpr float START_Z = -5.0f;
+static constexpr float START_X = 2.0f;
+
 // Sprite tables of the current race: each view's own car and the other player's car.
 static const SpriteSet* mineA = nullptr;
 static const SpriteSet* mineB = nullptr;
@@ -70,16 +79,6 @@ void getBuildDate(char* out) {
     formatBuildDate(__DATE__, out);
 }
 
-// Expands one layout into its track: a counting pass, then the filling pass.
-static void expandTrack(Track& t, const TrSegm* segm, unsigned short count) {
-    t.size = 0;
-    generateTrack(nullptr, &t.size, segm, count);
-    delete[] t.steps;
-    t.steps = new unsigned int[t.size];
-    t.size = 0;
-    generateTrack(t.steps, &t.size, segm, count);
-}
-
 void initData() {
     generateTlis();
     expandTrack(suburbTrack, suburbSegm, SUBURB_SEGMENTS);
@@ -90,23 +89,18 @@ void initData() {
 }
 
 void setupRace(unsigned char* framebuffer) {
-    const Track* chosen = &ironTrack;
-    int background = 2;
-    if (menuSelTrack == 0) {
-        chosen = &boulTrack;
-        background = 0;
-    } else if (menuSelTrack == 1) {
-        chosen = &suburbTrack;
-        background = 1;
-    }
-    track = chosen->steps;
-    trackSize = chosen->size;
-    backg = backgs[background].get();
+    // Tracks and their panoramas share the menu's index; anything but boul or suburb is iron.
+    const int t = menuSelTrack == BOUL || menuSelTrack == SUBURB ? menuSelTrack : IRON;
+    track = RACE_TRACKS[t]->steps.get();
+    trackSize = RACE_TRACKS[t]->size;
+    backg = backgs[t].get();
 
-    const Player start = {0, 0, 0, 0, 0, 0.0f, -2.0f, -5.0f};
+    Player start{}; // no laps, speed or steering yet
+    start.z = START_Z;
     playerA = start;
     playerB = start;
-    playerB.x = 2.0f;
+    playerA.x = -START_X;
+    playerB.x = START_X;
     if (std::rand() % 2 != 0) { // the cars swap sides
         playerA.x = -playerA.x;
         playerB.x = -playerB.x;
@@ -151,6 +145,7 @@ static void menuLoop(unsigned char* framebuffer) {
     trackSelected = 0;
     carSelected[0] = 0;
     carSelected[1] = 0;
+    resetMenuKeys();
     while (!(carSelected[0] && carSelected[1])) {
         if (getQuit()) return;
         processEvents();

@@ -1,8 +1,11 @@
-// Keyboard input: SDL key events become PC scan codes in a queue of press and release
-// events and a table of held keys; closing the window sets the quit flag.
+// Input: keys from the keyboard and the game controllers become PC scan codes in a queue
+// of press and release events and a table of held keys; closing the window sets the quit
+// flag.
 #include "sdltk.h"
 
 #include <SDL.h>
+
+#include <vector>
 
 // A ring of key events: high byte 1 for a press, 0 for a release; low byte the scan code.
 // The 8-bit indices wrap by themselves at 256.
@@ -13,9 +16,21 @@ static struct {
 } keyb_queue;
 
 // 1 while the key with that scan code is held.
-static uint8_t keyb_state_int[256];
+static uint8_t keyb_state_int[SCAN_CODES];
 
 static uint8_t g_quit;
+
+// What each source holds, by scan code; the held-key table follows their union.
+static bool sourceKeys[KEY_SOURCES][SCAN_CODES];
+
+struct KeyEvent {
+    uint8_t pressed;
+    uint8_t code;
+};
+// The events the sources made during this processEvents, in order. Sources only record
+// them; the queue and the held-key table change when they are applied at the end. That
+// keeps one place where a frame's events could be exchanged (or merged) before use.
+static std::vector<KeyEvent> frameEvents;
 
 // Appends an event. When 255 events are unread the queue is full and the newest event
 // is dropped: writing it would make the queue read as empty and lose all of them.
@@ -24,12 +39,39 @@ static void queueKeyEvent(uint8_t pressed, uint8_t code) {
     keyb_queue.entries[keyb_queue.write++] = static_cast<uint16_t>(pressed << 8 | code);
 }
 
-static void handleKey(SDL_Keycode sym, uint8_t pressed) {
-    const uint8_t code = keycodeToDos(sym);
-    // Auto-repeat and a release of a key that was never seen going down change nothing.
-    if (code == 0 || keyb_state_int[code] == pressed) return;
-    keyb_state_int[code] = pressed;
-    queueKeyEvent(pressed, code);
+static bool anySourceHolds(uint8_t code) {
+    for (int source = 0; source < KEY_SOURCES; ++source)
+        if (sourceKeys[source][code]) return true;
+    return false;
+}
+
+void setSourceKey(int source, uint8_t code, bool down) {
+    // Auto-repeat, and a release of a key this source never pressed, change nothing; so
+    // does a key that another source already holds (or still holds).
+    if (source < 0 || source >= KEY_SOURCES || code == 0 || sourceKeys[source][code] == down)
+        return;
+    const bool held = anySourceHolds(code);
+    sourceKeys[source][code] = down;
+    if (anySourceHolds(code) != held) frameEvents.push_back({down, code});
+}
+
+static void releaseSource(int source) {
+    for (int code = 1; code < SCAN_CODES; ++code)
+        setSourceKey(source, static_cast<uint8_t>(code), false);
+}
+
+// The one place where the queue and the held-key table change.
+static void applyKeyEvents(const std::vector<KeyEvent>& events) {
+    for (const KeyEvent& e : events) {
+        keyb_state_int[e.code] = e.pressed;
+        queueKeyEvent(e.pressed, e.code);
+    }
+}
+
+// Alt+Enter (either Enter) and F11 belong to the window, not to the game.
+static bool isFullscreenKey(const SDL_Keysym& key) {
+    if (key.sym == SDLK_F11) return true;
+    return (key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT) != 0;
 }
 
 void processEvents() {
@@ -37,18 +79,35 @@ void processEvents() {
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
         case SDL_KEYDOWN:
-            handleKey(event.key.keysym.sym, 1);
+            if (isFullscreenKey(event.key.keysym)) {
+                // The Enter stays unseen by the game, and so does its release: the
+                // keyboard never held it.
+                if (!event.key.repeat) toggleFullscreen();
+                break;
+            }
+            setSourceKey(SOURCE_KEYBOARD, keycodeToDos(event.key.keysym.sym), true);
             break;
         case SDL_KEYUP:
-            handleKey(event.key.keysym.sym, 0);
+            setSourceKey(SOURCE_KEYBOARD, keycodeToDos(event.key.keysym.sym), false);
+            break;
+        case SDL_WINDOWEVENT:
+            // Keys let go of in another window never come back as releases here. SDL
+            // already releases the keyboard's keys on most systems; controllers it does not.
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                releaseSource(SOURCE_KEYBOARD);
+                releaseControllers();
+            }
             break;
         case SDL_QUIT:
             g_quit = 1;
             break;
         default:
+            handleControllerEvent(event);
             break;
         }
     }
+    applyKeyEvents(frameEvents);
+    frameEvents.clear();
 }
 
 uint8_t keycodeToDos(int keycode) {

@@ -1,4 +1,6 @@
 // Zotik's entry point.
 #include "main.h"
 
-int main(int argc, char** argv) { return runGame(argc, argv); }
+int main(int argc, char** argv) {
+    return runGame(argc, argv);
+}

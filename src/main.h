@@ -1,6 +1,9 @@
 // The game shell and everything it draws: command line, start-up and loops, the
 // selection menu, the tracks, the projection tables, the sprites and the split-screen
 // view renderer. Everything here runs on the main thread.
+//
+// Every table built at start-up is owned through std::unique_ptr<T[]>: released with its
+// owner at process exit, never copied, rebuilt by resetting it.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +22,27 @@ constexpr int SCREEN_BYTES = SCREEN_W * SCREEN_H;
 // A race view is 159 columns wide; the right view starts at column 161.
 constexpr int VIEW_W = 159;
 constexpr int RIGHT_VIEW_OFFSET = 161;
+// A view's rows: the panorama above ROAD_TOP, the road down to DASHBOARD_TOP, then the
+// dashboard, which the other car never covers.
+constexpr int ROAD_TOP = 80;
+constexpr int DASHBOARD_TOP = 152;
+
+// (column, row) of a picture's top-left corner, relative to a view's origin.
+struct ViewPos {
+    int x, y;
+};
+
+// Where the fixed pictures of a race view stand.
+struct ViewLayout {
+    ViewPos lights{67, 4};            // the start lights, above the road
+    ViewPos arrowRight{128, 100};     // off the road to the left: points back to the right
+    ViewPos arrowLeft{12, 100};       // off the road to the right
+    ViewPos hud{30, 156};             // the dashboard panel, drawn once per race
+    ViewPos lapDigit{87, 156};        // the lap, 1 to 3
+    ViewPos rankDigit{87, 178};       // the place in the race, 1 or 2
+    ViewPos finish{0, DASHBOARD_TOP}; // the finish picture, over the whole dashboard
+};
+constexpr ViewLayout VIEW_LAYOUT{};
 
 // ---------------------------------------------------------------------------------
 // Game shell (game.cpp)
@@ -69,19 +93,26 @@ struct TrSegm {
 // An expanded track: one 32-bit step record per unit of length, owned by the Track.
 // Record bits: 0-7 pattern, 8-15 curve (signed), 16-23 heading (0..71), 24-31 ground.
 struct Track {
-    unsigned int* steps = nullptr;
+    std::unique_ptr<unsigned int[]> steps;
     unsigned int size = 0;
-    Track() = default;
-    ~Track();
-    Track(const Track&) = delete;
-    Track& operator=(const Track&) = delete;
 };
 
+// Track headings count this many per full turn (5 degrees each).
+constexpr int HEADINGS_PER_TURN = 72;
+
 // Field accessors for a step record.
-inline unsigned int stepPattern(unsigned int rec) { return rec & 0xFF; }
-inline int stepCurve(unsigned int rec) { return static_cast<int8_t>((rec >> 8) & 0xFF); }
-inline unsigned int stepHeading(unsigned int rec) { return (rec >> 16) & 0xFF; }
-inline unsigned int stepGround(unsigned int rec) { return rec >> 24; }
+inline unsigned int stepPattern(unsigned int rec) {
+    return rec & 0xFF;
+}
+inline int stepCurve(unsigned int rec) {
+    return static_cast<int8_t>((rec >> 8) & 0xFF);
+}
+inline unsigned int stepHeading(unsigned int rec) {
+    return (rec >> 16) & 0xFF;
+}
+inline unsigned int stepGround(unsigned int rec) {
+    return rec >> 24;
+}
 
 // Result codes of generateTrack.
 constexpr int TRACK_OK = 0;
@@ -94,6 +125,11 @@ constexpr int TRACK_NOT_CLOSED = 290;
 // with values null only counts. Returns one of the result codes above.
 int generateTrack(unsigned int* values, unsigned int* pos, const TrSegm* segm,
                   unsigned short count);
+
+// Expands a layout of count segments into t, replacing what t held: a counting pass, the
+// allocation, then the filling pass. Returns generateTrack's result code; on failure t is
+// left empty (no steps, size 0).
+int expandTrack(Track& t, const TrSegm* segm, unsigned short count);
 
 // Road patterns: 7 rows of 512 texels (edge lines, centre dash, chequers, kerbs).
 constexpr int TLIS_ROWS = 7;
@@ -112,19 +148,37 @@ extern unsigned int trackSize;
 // Projection tables (view.cpp)
 // ---------------------------------------------------------------------------------
 
-// Depth in track steps of view rows 80..159.
+// The camera: CAMERA_HEIGHT road units above the road, its horizon at view row HORIZON_ROW.
+// A point at depth z (track steps) and lateral offset dx (road units) is drawn
+// FOCAL * dx / z columns right of the view's centre, and view row r shows the depth
+// CAMERA_HEIGHT * FOCAL / (VERTICAL_SCALE * (r - HORIZON_ROW)).
+constexpr double FOCAL = 128.0;
+constexpr double VERTICAL_SCALE = 1.2;
+constexpr double CAMERA_HEIGHT = 2.5;
+constexpr int HORIZON_ROW = 68;
+// The camera stands CAM_DIST steps behind the own car, which sits on depth row OWN_ROW (the
+// depth of that row).
+constexpr float CAM_DIST = 3.5087719f;
+constexpr int OWN_ROW = 64;
+// The drawn road spans -ROAD_EDGE..+ROAD_EDGE road units and is centred on column
+// ROAD_CENTRE; car sprites are centred on CAR_CENTRE, the own car standing on the row
+// above OWN_CAR_BOTTOM.
+constexpr double ROAD_EDGE = 4.0;
+constexpr int ROAD_CENTRE = 79;
+constexpr int CAR_CENTRE = 80;
+constexpr int OWN_CAR_BOTTOM = 144;
+// More than this many road units off centre, an arrow points back to the road.
+constexpr float OFF_ROAD_ARROW = 12.0f;
+
+// Depth in track steps of view rows ROAD_TOP.. ROAD_TOP + 79; the first ROAD_ROWS show road.
 constexpr int TABLEZ_ROWS = 80;
-constexpr int ROAD_ROWS = 72;
+constexpr int ROAD_ROWS = DASHBOARD_TOP - ROAD_TOP;
 extern float tableZ[TABLEZ_ROWS];
 
 // One road row: the seven road patterns resampled to the road's width at that depth.
 struct Mip {
-    unsigned char* texels[TLIS_ROWS] = {};
+    std::unique_ptr<unsigned char[]> texels[TLIS_ROWS];
     uint16_t width = 0;
-    Mip() = default;
-    ~Mip();
-    Mip(const Mip&) = delete;
-    Mip& operator=(const Mip&) = delete;
 };
 extern Mip mips[ROAD_ROWS];
 
@@ -152,13 +206,9 @@ struct Sprite {
     uint8_t width = 0;
     uint8_t height = 0;
     uint8_t row = 0; // first road row served (scaled car sizes only)
-    unsigned char* pixels = nullptr;
-    SpriteRun* runs = nullptr;
+    std::unique_ptr<unsigned char[]> pixels;
+    std::unique_ptr<SpriteRun[]> runs;
     uint16_t runCount = 0;
-    Sprite() = default;
-    ~Sprite();
-    Sprite(const Sprite&) = delete;
-    Sprite& operator=(const Sprite&) = delete;
 };
 
 // A car seen from behind in 20 sizes; entry 16 is full size (60 x 50).
@@ -179,8 +229,7 @@ extern const uint8_t CAR_SIZES[CAR_SIZE_COUNT][3];
 // Sprite globals, indexed by colour variant 2 x car + player.
 constexpr int CAR_VARIANTS = 6;
 extern CarSprite cars[CAR_VARIANTS];
-extern Sprite carsL[CAR_VARIANTS], carsLL[CAR_VARIANTS], carsR[CAR_VARIANTS],
-    carsRR[CAR_VARIANTS];
+extern Sprite carsL[CAR_VARIANTS], carsLL[CAR_VARIANTS], carsR[CAR_VARIANTS], carsRR[CAR_VARIANTS];
 extern SpriteSet spriteSet[CAR_VARIANTS];
 // Body colours by variant, for the sprites and the menu pictures: the light shade replaces
 // 9, the dark shade replaces 1.
@@ -232,10 +281,9 @@ void drawProto2(unsigned char* fb, const Player& me, const Player& other, const 
 // Fills xoff (80 entries, one per depth row) with the pixels by which each row of me's
 // view is shifted left to bend the road; 0 at the own car's row.
 void curveOffsets(const Player& me, float* xoff);
-// Draws both cars in depth order, then the start lights.
+// Draws both cars in depth order, then the start lights; n is the track's step count.
 void drawCars(unsigned char* fb, int clipW, int clipH, const Player& me, const Player& other,
-              const SpriteSet& mine, const CarSprite& others, const float* xoff,
-              unsigned int trackSize);
+              const SpriteSet& mine, const CarSprite& others, const float* xoff, unsigned int n);
 // Absolute value of a float.
 float myAbs(float v);
 
@@ -258,8 +306,12 @@ extern std::unique_ptr<unsigned char[]> menuPix[MENU_PIX_COUNT];
 
 // Builds menuPix; once, at the end of initData.
 void initMenu();
-// Takes every queued key event and updates the selection state.
+// Takes every queued key event and updates the selection state. A release counts only
+// for a key the menu saw go down since resetMenuKeys.
 void processMenuKeys();
+// Forgets the keys seen going down; called each time the menu is entered, so that a key
+// pressed in a race and released in the menu does nothing there.
+void resetMenuKeys();
 // Draws the whole menu screen for the current state.
 void drawMenu(unsigned char* framebuffer);
 // Draws one player's half of the car stage.

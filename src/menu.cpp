@@ -16,6 +16,11 @@ std::unique_ptr<unsigned char[]> menuPix[MENU_PIX_COUNT];
 
 static constexpr int CHOICES = 3; // tracks, and cars per player
 
+// Keys seen going down since the menu was entered. Escape acts on its release, and an
+// Escape pressed in a race's run-out and let go after the automatic return to the menu
+// must not quit the game.
+static bool seenDown[SCAN_CODES];
+
 // Source pictures in track order and in car order.
 static const unsigned char* const trackData[CHOICES] = {menuboul_d, menusuburb_d, menuiron_d};
 static const unsigned char* const carData[CHOICES] = {menuskoda_d, menutrabant_d, menubeetle_d};
@@ -63,8 +68,8 @@ static int carPix(int car, int player, bool highlighted) {
     return 2 * (2 * car + player) + (highlighted ? 1 : 0);
 }
 
-static int trackPix(int track, bool highlighted) {
-    return FIRST_TRACK_PIX + 2 * track + (highlighted ? 1 : 0);
+static int trackPix(int t, bool highlighted) {
+    return FIRST_TRACK_PIX + 2 * t + (highlighted ? 1 : 0);
 }
 
 static std::unique_ptr<unsigned char[]> makeCarPicture(const unsigned char* src, int variant,
@@ -118,12 +123,13 @@ static int choiceDown(int choice) {
 }
 
 // Both players steer the one track choice; any of their confirm keys starts the car stage.
-static void trackStageKey(bool pressed, unsigned char code) {
+// seen: a release's key went down while the menu showed.
+static void trackStageKey(bool pressed, unsigned char code, bool seen) {
     // A confirmation can only stand in the car stage it was made in.
     carSelected[0] = carSelected[1] = 0;
     if (!pressed) {
         // Escape acts on release throughout the game, as it does in a race.
-        if (code == SC_ESCAPE) setQuit(true);
+        if (code == SC_ESCAPE && seen) setQuit(true);
         return;
     }
     switch (code) {
@@ -150,9 +156,9 @@ static void trackStageKey(bool pressed, unsigned char code) {
 }
 
 // Each player moves and confirms their own car; a confirmed choice stays put.
-static void carStageKey(bool pressed, unsigned char code) {
+static void carStageKey(bool pressed, unsigned char code, bool seen) {
     if (!pressed) {
-        if (code == SC_ESCAPE) trackSelected = 0;
+        if (code == SC_ESCAPE && seen) trackSelected = 0;
         return;
     }
     switch (code) {
@@ -204,12 +210,18 @@ void processMenuKeys() {
     // The stage is looked up per event: a key that switches stages hands the rest of
     // the queue to the new stage.
     while (getKeyEvent(&pressed, &code)) {
+        const bool seen = seenDown[code];
+        seenDown[code] = pressed != 0;
         if (trackSelected)
-            carStageKey(pressed != 0, code);
+            carStageKey(pressed != 0, code, seen);
         else
-            trackStageKey(pressed != 0, code);
+            trackStageKey(pressed != 0, code, seen);
         if (trackSelected && menuComputerB) computerTakesB();
     }
+}
+
+void resetMenuKeys() {
+    std::memset(seenDown, 0, sizeof seenDown);
 }
 
 void drawCarMenu(unsigned char* framebuffer, int player) {

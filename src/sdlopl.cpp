@@ -50,6 +50,19 @@ void initOplEmulation() {
     if (audioDevice != 0) SDL_PauseAudioDevice(audioDevice, 0);
 }
 
+uint32_t openFmAudioDevice() {
+    SDL_AudioSpec desired;
+    SDL_memset(&desired, 0, sizeof desired);
+    desired.freq = AUDIO_RATE;
+    desired.format = AUDIO_S16LSB;
+    desired.channels = AUDIO_CHANNELS;
+    desired.samples = AUDIO_FRAMES;
+    desired.callback = oplEmulationCallback;
+    desired.userdata = nullptr;
+    SDL_AudioSpec obtained;
+    return SDL_OpenAudioDevice(nullptr, 0, &desired, &obtained, 0);
+}
+
 void opl_deinit() {
     if (src_state != nullptr) src_state = src_delete(src_state);
 }

@@ -19,6 +19,11 @@
 // Integer arithmetic only, no heap memory. Not modelled: status reads, timers, rhythm mode,
 // the waveform-select enable (0x01), the OPL3 mode bit (0x105) and outputs C and D: the model
 // always acts as an OPL3 in OPL3 mode. Not thread-safe: serialise Port and Sample.
+// All state is in the public fields below, and each chip sample reads them afresh, so a field
+// set directly (as tests do) takes effect from the next chip sample. The derived fields
+// (PhaseStep, KeyScaleNumber, KeyScaleLevel and the rate parameters) are recomputed by the
+// setters and Compute functions, that is by register writes, not when a field they come from
+// is set directly.
 class Opl3Chip {
   public:
     class Operator;
@@ -56,6 +61,9 @@ class Opl3Chip {
     static constexpr int32_t Decay = 1;
     static constexpr int32_t Sustain = 2;
     static constexpr int32_t Release = 3;
+    // Envelope level of a silent operator, the largest: where an operator starts and where a
+    // release ends.
+    static constexpr int16_t SilentLevel = 511;
 
     // One two-operator channel; channels 0-2 and 9-11 can also drive a four-operator pair.
     class Channel {
@@ -267,6 +275,11 @@ extern std::vector<float> samples;
 void opl_init(int port, int enabled);
 // Deletes the resampler; after the audio device is closed.
 void opl_deinit();
+// Opens the default audio device for FM sound, paused: AUDIO_RATE Hz, signed 16-bit stereo,
+// AUDIO_FRAMES frames per callback into oplEmulationCallback, no changes allowed (SDL
+// converts for the hardware, so the callback always sees this format). Needs SDL's audio
+// subsystem started. Returns the device id, or 0 when there is none (SDL_GetError says why).
+uint32_t openFmAudioDevice();
 // Creates the resampler and starts the audio device; right after it is opened.
 void initOplEmulation();
 // The audio device's callback: len bytes of interleaved 16-bit stereo at 48000 Hz; zeros

@@ -1,5 +1,6 @@
 // Window, palette and frame clock: the game's 320 x 200 picture of palette indices shown
-// stretched over a 640 x 480 window, one frame every 50 ms.
+// stretched over a 640 x 480 window (or, in full screen, over the largest 4:3 part of the
+// screen), one frame every 50 ms.
 #include "sdltk.h"
 
 #include "main.h"
@@ -10,35 +11,21 @@
 #include <cstdio>
 #include <cstring>
 
-// The 16 VGA colours, ARGB8888.
-const uint32_t vga16[PALETTE_SIZE] = {
-    0xFF000000, // 0 black
-    0xFF0000AA, // 1 blue
-    0xFF00AA00, // 2 green
-    0xFF00AAAA, // 3 cyan
-    0xFFAA0000, // 4 red
-    0xFFAA00AA, // 5 magenta
-    0xFFAA5500, // 6 brown
-    0xFFAAAAAA, // 7 light grey
-    0xFF555555, // 8 dark grey
-    0xFF5555FF, // 9 light blue
-    0xFF55FF55, // 10 light green
-    0xFF55FFFF, // 11 light cyan
-    0xFFFF5555, // 12 light red
-    0xFFFF55FF, // 13 light magenta
-    0xFFFFFF55, // 14 yellow
-    0xFFFFFFFF, // 15 white
-};
-
 uint32_t audioDevice = 0;
 
 static constexpr int WINDOW_W = 640;
 static constexpr int WINDOW_H = 480;
 static constexpr uint32_t FRAME_WAIT_STEP_MS = 5;
+// Frames after a full-screen switch during which the renderer may still be resizing its
+// buffers: each of them starts its period when its picture is out, so that a slow
+// present is not caught up with a burst of fast frames.
+static constexpr int SWITCH_SETTLE_FRAMES = 10;
 
 static SDL_Window* window = nullptr;
 static SDL_Renderer* renderer = nullptr;
 static SDL_Texture* texture = nullptr;
+static bool fullscreen = false;
+static int settleFrames = 0;
 // Start of the current frame period, in SDL_GetTicks milliseconds.
 static uint32_t frameTicker = 0;
 // Staging copy of the picture in ARGB, uploaded whole every frame.
@@ -94,28 +81,20 @@ bool initTk() {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
     renderer = SDL_CreateRenderer(window, -1, 0);
     if (!renderer) return failVideo("create the renderer");
+    // The bars beside the picture in full screen.
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
     texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                                 SCREEN_W, SCREEN_H);
     if (!texture) return failVideo("create the texture");
 
     if (haveAudio) initAudio();
+    initControllers(); // without them the keyboard still plays
     frameTicker = SDL_GetTicks();
     return true;
 }
 
 void initAudio() {
-    SDL_AudioSpec desired;
-    SDL_memset(&desired, 0, sizeof desired);
-    desired.freq = AUDIO_RATE;
-    desired.format = AUDIO_S16LSB;
-    desired.channels = 2;
-    desired.samples = AUDIO_FRAMES;
-    desired.callback = oplEmulationCallback;
-    desired.userdata = nullptr;
-    SDL_AudioSpec obtained;
-    // No allowed changes: SDL converts to whatever the hardware wants, so the callback
-    // always sees exactly 48000 Hz stereo 16-bit.
-    audioDevice = SDL_OpenAudioDevice(nullptr, 0, &desired, &obtained, 0);
+    audioDevice = openFmAudioDevice();
     if (audioDevice == 0) return; // no device: the game plays silently
     initOplEmulation();
 }
@@ -125,7 +104,10 @@ void deinitTk() {
     // uses is released.
     if (audioDevice != 0) SDL_CloseAudioDevice(audioDevice);
     audioDevice = 0;
+    deinitControllers();
     closeWindow();
+    fullscreen = false;
+    settleFrames = 0;
     SDL_Quit();
 }
 
@@ -139,15 +121,74 @@ bool frameMustWait(uint32_t nowMs, uint32_t frameTickerMs) {
     return nowMs - frameTickerMs < FRAME_MS;
 }
 
+uint32_t nextFrameTicker(uint32_t nowMs, uint32_t frameTickerMs) {
+    // The period advances by exactly one frame, so the long-run rate stays at 20 fps even
+    // when a frame is late. After a long stall (a window drag, a suspended laptop) that
+    // would replay seconds of race at once, so the clock starts again from now instead.
+    if ((nowMs - frameTickerMs) / FRAME_MS > MAX_CATCH_UP_FRAMES) return nowMs;
+    return frameTickerMs + FRAME_MS;
+}
+
+void restartFrameClock() {
+    frameTicker = SDL_GetTicks();
+}
+
 void flip(const unsigned char* framebuffer) {
     convertFrame(framebuffer, pixels, SCREEN_BYTES);
     while (frameMustWait(SDL_GetTicks(), frameTicker))
         SDL_Delay(FRAME_WAIT_STEP_MS);
-    // The period advances by exactly one frame, so the long-run rate stays at 20 fps
-    // even when a frame is late.
-    frameTicker += FRAME_MS;
+    frameTicker = nextFrameTicker(SDL_GetTicks(), frameTicker);
     SDL_UpdateTexture(texture, nullptr, pixels, SCREEN_W * sizeof(uint32_t));
     SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+    int outputW = WINDOW_W, outputH = WINDOW_H;
+    if (SDL_GetRendererOutputSize(renderer, &outputW, &outputH) != 0) {
+        outputW = WINDOW_W;
+        outputH = WINDOW_H;
+    }
+    const PixelRect fit = fitPicture(outputW, outputH);
+    const SDL_Rect target = {fit.x, fit.y, fit.w, fit.h};
+    SDL_RenderCopy(renderer, texture, nullptr, &target);
     SDL_RenderPresent(renderer);
+    if (settleFrames > 0) {
+        --settleFrames;
+        restartFrameClock();
+    }
+}
+
+PixelRect fitPicture(int outputW, int outputH) {
+    if (outputW <= 0 || outputH <= 0) return {0, 0, 0, 0};
+    // As wide as the output; if that is too tall, as tall as the output.
+    int64_t w = outputW;
+    int64_t h = w * WINDOW_H / WINDOW_W;
+    if (h > outputH) {
+        h = outputH;
+        w = h * WINDOW_W / WINDOW_H;
+    }
+    return {static_cast<int>((outputW - w) / 2), static_cast<int>((outputH - h) / 2),
+            static_cast<int>(w), static_cast<int>(h)};
+}
+
+bool isFullscreen() {
+    return fullscreen;
+}
+
+bool setFullscreen(bool on) {
+    const bool ok = SDL_SetWindowFullscreen(window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+    if (!ok) {
+        std::fprintf(stderr, "zotik: cannot %s full screen: %s\n", on ? "switch to" : "leave",
+                     SDL_GetError());
+        // Whatever SDL got half done, the window is the safe place to be.
+        if (on && window) SDL_SetWindowFullscreen(window, 0);
+    }
+    fullscreen = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+    SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
+    // The switch, and the first presents after it, take a while: go on from then rather
+    // than hurry through the frames they cost.
+    restartFrameClock();
+    settleFrames = SWITCH_SETTLE_FRAMES;
+    return ok;
+}
+
+void toggleFullscreen() {
+    setFullscreen(!fullscreen);
 }

@@ -31,6 +31,9 @@ extern int32_t simLights;
 // 1 once the race asks to return to the menu.
 extern int32_t simExitToMenu;
 
+// The start/finish line lies this many steps before the end of a track's step table.
+constexpr unsigned FINISH_LINE_FROM_END = 4;
+
 // Starts a race: countdown, lights dark, no exit request.
 void resetState();
 // Advances the race by one 1/20 s step: lights, steering, pedals, motion, collisions,
@@ -47,7 +50,8 @@ int getExitToMenu();
 
 // Braking force while brake is held.
 extern float brakeForce;
-// sin and cos of 0..90 whole degrees.
+// sin and cos of 0..90 whole degrees (these tables are generated into sim_tables.cpp by
+// tools/sim_tables.py).
 extern const float tableSin[91];
 extern const float tableCos[91];
 // Engine pitch by tenth of a step per second: OPL F-numbers at block 1, four gears.

@@ -56,6 +56,8 @@ constexpr unsigned char TRANSPARENT = 0xFF;
 constexpr unsigned char DARK_SHADE = 1;
 constexpr unsigned char LIGHT_SHADE = 9;
 constexpr int CAR_W = 2 * CAR_HALF_W;
+// Columns of a CAR_SIZES row.
+constexpr int SIZE_FIRST_ROW = 0, SIZE_W = 1, SIZE_H = 2;
 
 // The turning poses of each car: its picture for a turn and for a hard turn.
 struct TurnArt {
@@ -71,21 +73,27 @@ const TurnArt TURN_ART[3] = {
 };
 const signed char* const CAR_HALVES[3] = {skoda0_d, trabant0_d, beetle0_d};
 
-// Releases whatever a sprite holds, so that building it again does not leak.
+// Releases whatever a sprite holds before it is built again.
 void clearSprite(Sprite& s) {
-    delete[] s.pixels;
-    delete[] s.runs;
-    s.pixels = nullptr;
-    s.runs = nullptr;
+    s.pixels.reset();
+    s.runs.reset();
     s.runCount = 0;
+}
+
+// Makes s an empty w x h picture (pixels allocated, no runs yet) serving road row row.
+void allocSprite(Sprite& s, int w, int h, int row) {
+    clearSprite(s);
+    s.width = static_cast<uint8_t>(w);
+    s.height = static_cast<uint8_t>(h);
+    s.row = static_cast<uint8_t>(row);
+    s.pixels.reset(new unsigned char[w * h]);
 }
 
 // Counts the runs of s, allocates them and fills them in.
 void buildRuns(Sprite& s) {
-    delete[] s.runs;
-    s.runs = nullptr;
+    s.runs.reset();
     initSpriteRun(s);
-    s.runs = new SpriteRun[s.runCount];
+    s.runs.reset(new SpriteRun[s.runCount]);
     initSpriteRun(s);
 }
 
@@ -98,11 +106,7 @@ unsigned char recolour(unsigned char v, unsigned char c1, unsigned char c2) {
 // Shared body of initSprite and initSpriteHflip.
 void decodeSprite(Sprite& s, const signed char* src, int w, int h, unsigned char c1,
                   unsigned char c2, bool mirror) {
-    clearSprite(s);
-    s.width = static_cast<uint8_t>(w);
-    s.height = static_cast<uint8_t>(h);
-    s.row = 0;
-    s.pixels = new unsigned char[w * h];
+    allocSprite(s, w, h, 0);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             int sx = mirror ? w - 1 - x : x;
@@ -112,12 +116,34 @@ void decodeSprite(Sprite& s, const signed char* src, int w, int h, unsigned char
     buildRuns(s);
 }
 
-} // namespace
-
-Sprite::~Sprite() {
-    delete[] pixels;
-    delete[] runs;
+// The full-size car: the left half and its mirror image. Both body shades are always
+// replaced (every variant has real colours, so 0xFF does not mean "keep" here).
+void buildFullSizeCar(Sprite& full, const signed char* half, unsigned char c1, unsigned char c2) {
+    allocSprite(full, CAR_W, CAR_H, CAR_SIZES[CAR_FULL_SIZE][SIZE_FIRST_ROW]);
+    for (int r = 0; r < CAR_H; ++r) {
+        for (int j = 0; j < CAR_HALF_W; ++j) {
+            unsigned char v = static_cast<unsigned char>(half[r * CAR_HALF_W + j]);
+            if (v == DARK_SHADE)
+                v = c1;
+            else if (v == LIGHT_SHADE)
+                v = c2;
+            full.pixels[r * CAR_W + j] = v;
+            full.pixels[r * CAR_W + CAR_W - 1 - j] = v;
+        }
+    }
 }
+
+// Car size i: each pixel is the top-left source pixel of its cell of the full picture.
+void buildScaledCar(Sprite& s, const Sprite& full, int i) {
+    const uint8_t* size = CAR_SIZES[i];
+    allocSprite(s, size[SIZE_W], size[SIZE_H], size[SIZE_FIRST_ROW]);
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x)
+            s.pixels[y * s.width + x] =
+                full.pixels[(CAR_H * y / s.height) * CAR_W + CAR_W * x / s.width];
+}
+
+} // namespace
 
 // ---------------------------------------------------------------------------------
 // Decoding
@@ -126,7 +152,7 @@ Sprite::~Sprite() {
 void initSpriteRun(Sprite& s) {
     s.runCount = 0;
     for (int y = 0; y < s.height; ++y) {
-        const unsigned char* row = s.pixels + y * s.width;
+        const unsigned char* row = s.pixels.get() + y * s.width;
         int start = -1;
         // Column width counts as transparent, closing a run that reaches the right edge.
         for (int x = 0; x <= s.width; ++x) {
@@ -156,39 +182,9 @@ void initSpriteHflip(Sprite& s, const signed char* src, int w, int h, unsigned c
 
 void initCarSprite(CarSprite& cs, const signed char* src, unsigned char c1, unsigned char c2) {
     Sprite& full = cs.sizes[CAR_FULL_SIZE];
-    clearSprite(full);
-    full.width = CAR_W;
-    full.height = CAR_H;
-    full.row = CAR_SIZES[CAR_FULL_SIZE][0];
-    full.pixels = new unsigned char[CAR_W * CAR_H];
-    for (int r = 0; r < CAR_H; ++r) {
-        for (int j = 0; j < CAR_HALF_W; ++j) {
-            unsigned char v = static_cast<unsigned char>(src[r * CAR_HALF_W + j]);
-            // Both shades are always replaced: every variant has real colours.
-            if (v == DARK_SHADE)
-                v = c1;
-            else if (v == LIGHT_SHADE)
-                v = c2;
-            full.pixels[r * CAR_W + j] = v;
-            full.pixels[r * CAR_W + CAR_W - 1 - j] = v;
-        }
-    }
-
-    // Every other size takes the top-left source pixel of its cell of the full picture.
-    for (int i = 0; i < CAR_SIZE_COUNT; ++i) {
-        if (i == CAR_FULL_SIZE) continue;
-        Sprite& s = cs.sizes[i];
-        clearSprite(s);
-        s.row = CAR_SIZES[i][0];
-        s.width = CAR_SIZES[i][1];
-        s.height = CAR_SIZES[i][2];
-        s.pixels = new unsigned char[s.width * s.height];
-        for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x)
-                s.pixels[y * s.width + x] =
-                    full.pixels[(CAR_H * y / s.height) * CAR_W + CAR_W * x / s.width];
-    }
-
+    buildFullSizeCar(full, src, c1, c2);
+    for (int i = 0; i < CAR_SIZE_COUNT; ++i)
+        if (i != CAR_FULL_SIZE) buildScaledCar(cs.sizes[i], full, i);
     for (Sprite& s : cs.sizes)
         buildRuns(s);
 }
@@ -210,15 +206,12 @@ void initSprites() {
     initSprite(arrowLeft, arrowLeftData, ARROW_W, ARROW_H, TRANSPARENT, TRANSPARENT);
     initSpriteHflip(arrowRight, arrowLeftData, ARROW_W, ARROW_H, TRANSPARENT, TRANSPARENT);
 
+    // The turning poses as drawn (left) and mirrored (right).
     for (int v = 0; v < CAR_VARIANTS; ++v) {
         const TurnArt& art = TURN_ART[v / 2];
-        unsigned char c1 = carColorD[v], c2 = carColorL[v];
+        const unsigned char c1 = carColorD[v], c2 = carColorL[v];
         initSprite(carsLL[v], art.hard, art.hardW, CAR_H, c1, c2);
         initSprite(carsL[v], art.turn, art.turnW, CAR_H, c1, c2);
-    }
-    for (int v = 0; v < CAR_VARIANTS; ++v) {
-        const TurnArt& art = TURN_ART[v / 2];
-        unsigned char c1 = carColorD[v], c2 = carColorL[v];
         initSpriteHflip(carsRR[v], art.hard, art.hardW, CAR_H, c1, c2);
         initSpriteHflip(carsR[v], art.turn, art.turnW, CAR_H, c1, c2);
     }
@@ -251,8 +244,8 @@ void initBackg() {
 void drawSpriteFast(unsigned char* fb, const Sprite& s, int x, int y) {
     for (int i = 0; i < s.runCount; ++i) {
         const SpriteRun& run = s.runs[i];
-        std::memcpy(fb + (y + run.y) * SCREEN_W + x + run.x, s.pixels + run.y * s.width + run.x,
-                    run.length);
+        std::memcpy(fb + (y + run.y) * SCREEN_W + x + run.x,
+                    s.pixels.get() + run.y * s.width + run.x, run.length);
     }
 }
 
@@ -270,7 +263,7 @@ void drawSpriteSafe(unsigned char* fb, int clipW, int clipH, const Sprite& s, in
             start = 0;
         }
         if (end - start > 0)
-            std::memcpy(fb + r * SCREEN_W + start, s.pixels + run.y * s.width + srcCol,
+            std::memcpy(fb + r * SCREEN_W + start, s.pixels.get() + run.y * s.width + srcCol,
                         static_cast<size_t>(end - start));
     }
 }
@@ -281,6 +274,7 @@ void drawRect(unsigned char* fb, const unsigned char* src, int w, int h, int x, 
 }
 
 void initialHudDraw(unsigned char* fb) {
-    drawRect(fb, hudData, HUD_W, HUD_H, 30, 156);
-    drawRect(fb, hudData, HUD_W, HUD_H, RIGHT_VIEW_OFFSET + 30, 156);
+    const ViewPos at = VIEW_LAYOUT.hud;
+    drawRect(fb, hudData, HUD_W, HUD_H, at.x, at.y);
+    drawRect(fb, hudData, HUD_W, HUD_H, RIGHT_VIEW_OFFSET + at.x, at.y);
 }

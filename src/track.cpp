@@ -2,6 +2,7 @@
 // step record per unit of track length.
 #include "main.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,10 +11,6 @@ unsigned char tlis[TLIS_ROWS][TLIS_W];
 Track boulTrack, suburbTrack, ironTrack;
 unsigned int* track = nullptr;
 unsigned int trackSize = 0;
-
-Track::~Track() {
-    delete[] steps;
-}
 
 // ---------------------------------------------------------------------------------
 // Road patterns
@@ -79,7 +76,6 @@ namespace {
 
 constexpr uint8_t STRAIGHT = 0;
 constexpr uint8_t CURVE = 1;
-constexpr int HEADINGS = 72; // 5 degrees each
 
 // Kerb stripes of a curve: light red, white, red, white.
 constexpr unsigned char KERB_SEQUENCE[4] = {5, 4, 6, 4};
@@ -115,6 +111,30 @@ int validateLayout(const TrSegm* segm, unsigned short count) {
     return sum % 360 == 0 ? TRACK_OK : TRACK_NOT_CLOSED;
 }
 
+// Steps a segment contributes: a curve one per 5 degrees; a straight its length, less
+// the whole part of a fifth of it for each curve it meets; any other type none.
+long segmentSteps(const TrSegm& s, const TrSegm& prev, const TrSegm& next) {
+    if (s.type == CURVE) return std::abs(s.value) / 5;
+    if (s.type != STRAIGHT) return 0;
+    const long q = std::abs(s.value / 5);
+    long n = s.value;
+    if (prev.type == CURVE) n = std::max(0L, n - q);
+    if (next.type == CURVE) n = std::max(0L, n - q);
+    return n;
+}
+
+// Heading change per step of a segment, which is also its curvature: a curve of positive
+// angle bends left (-1, the heading decreasing), a negative one right (+1).
+int curvature(const TrSegm& s) {
+    if (s.type != CURVE) return 0;
+    return s.value >= 0 ? -1 : 1;
+}
+
+unsigned int stepRecord(uint8_t ground, long heading, int curve, unsigned int pattern) {
+    return static_cast<unsigned int>(ground) << 24 | static_cast<unsigned int>(heading) << 16 |
+           static_cast<unsigned int>(static_cast<uint8_t>(curve)) << 8 | pattern;
+}
+
 } // namespace
 
 int generateTrack(unsigned int* values, unsigned int* pos, const TrSegm* segm,
@@ -123,42 +143,32 @@ int generateTrack(unsigned int* values, unsigned int* pos, const TrSegm* segm,
     int rc = validateLayout(segm, count);
     if (rc != TRACK_OK) return rc;
 
-    // Heading in 5-degree units: one down per step of a left bend, one up per step of a
-    // right bend; records keep its non-negative remainder modulo a full turn.
+    // Heading in 5-degree units, starting ten full turns up; records keep its non-negative
+    // remainder modulo a full turn, however far the layout turns.
     long heading = 720;
     for (unsigned j = 0; j < count; j++) {
         const TrSegm& s = segm[j];
-        const TrSegm& prev = segm[(j + count - 1) % count];
-        const TrSegm& next = segm[(j + 1) % count];
-        long n = 0;
-        unsigned int curve = 0;
-        int delta = 0;
-        if (s.type == CURVE) {
-            n = std::abs(s.value) / 5;
-            if (s.value >= 0) {
-                curve = 0xFF; // bends left: curvature -1, heading decreasing
-                delta = -1;
-            } else {
-                curve = 0x01;
-                delta = 1;
-            }
-        } else if (s.type == STRAIGHT) {
-            // A straight gives up a fifth of its length to each curve it meets.
-            long q = std::abs(s.value / 5);
-            n = s.value;
-            if (prev.type == CURVE) n = n - q > 0 ? n - q : 0;
-            if (next.type == CURVE) n = n - q > 0 ? n - q : 0;
-        }
+        const long n = segmentSteps(s, segm[(j + count - 1) % count], segm[(j + 1) % count]);
+        const int curve = curvature(s);
         for (long l = 0; l < n; l++) {
-            long h = heading % HEADINGS;
-            if (h < 0) h += HEADINGS;
-            unsigned int rec = static_cast<unsigned int>(s.ground) << 24 |
-                               static_cast<unsigned int>(h) << 16 | curve << 8 |
-                               patternFor(s.marking, static_cast<int>(l));
-            if (values) values[*pos] = rec;
+            long h = heading % HEADINGS_PER_TURN;
+            if (h < 0) h += HEADINGS_PER_TURN;
+            if (values)
+                values[*pos] =
+                    stepRecord(s.ground, h, curve, patternFor(s.marking, static_cast<int>(l)));
             ++*pos;
-            heading += delta;
+            heading += curve;
         }
     }
     return TRACK_OK;
+}
+
+int expandTrack(Track& t, const TrSegm* segm, unsigned short count) {
+    t.steps.reset();
+    t.size = 0;
+    const int rc = generateTrack(nullptr, &t.size, segm, count);
+    if (rc != TRACK_OK) return rc; // a failed count leaves the size at 0
+    t.steps.reset(new unsigned int[t.size]);
+    t.size = 0;
+    return generateTrack(t.steps.get(), &t.size, segm, count);
 }

@@ -14,25 +14,11 @@ float tableZ[TABLEZ_ROWS];
 Mip mips[ROAD_ROWS];
 unsigned char color320[16][SCREEN_W];
 
-Mip::~Mip() {
-    for (unsigned char* t : texels)
-        delete[] t;
-}
-
 namespace {
 
-// The camera stands this many track steps behind the own car; it is the depth of road
-// row 64, where the own car sits.
-constexpr float CAM_DIST = 3.5087719f;
-constexpr int VIEW_CLIP_H = 152; // the other car may cover the road, not the dashboard
-constexpr int ROAD_TOP = 80;     // view row of road row 0
-constexpr int ROAD_CENTRE = 79;  // column the road is centred on
-constexpr int CAR_CENTRE = 80;   // column the car sprites are centred on
-constexpr int OWN_CAR_BOTTOM = 144;
-constexpr int OWN_ROW = 64;       // road row of the own car
-constexpr double FOCAL = 128.0;   // pixels per road unit at depth 1
-constexpr int PANORAMA_TURN = 72; // track headings per full turn
-constexpr float OFF_ROAD_ARROW = 12.0f;
+// Panorama pixels per full turn, and its scroll per road unit across, in headings.
+constexpr int PANORAMA_PIXELS_PER_TURN = PANORAMA_W;
+constexpr double PANORAMA_HEADINGS_PER_UNIT = 0.4;
 
 // Projected columns are clamped to this range before they become ints: far beyond the
 // view, still exact inside it, and never an out-of-range conversion.
@@ -59,7 +45,8 @@ unsigned int stepAt(double p, unsigned int n) {
 
 // Copies picture rows first..last of a 32-wide start-light picture to the lamp position.
 void drawLampBand(unsigned char* fb, const unsigned char* pic, int first, int last) {
-    drawRect(fb + first * SCREEN_W, pic + first * LIGHTS_W, LIGHTS_W, last - first + 1, 67, 4);
+    const ViewPos at = VIEW_LAYOUT.lights;
+    drawRect(fb + first * SCREEN_W, pic + first * LIGHTS_W, LIGHTS_W, last - first + 1, at.x, at.y);
 }
 
 // Which lamps are lit in light phases 1..4: upper red, lower red, green. Phase 0 (and any
@@ -88,10 +75,10 @@ void drawLights(unsigned char* fb) {
 // ---------------------------------------------------------------------------------
 
 void initTableZ() {
-    // Camera with its horizon at screen row 68, focal length 128, vertical scale 1.2.
+    // t is rounded to a float before the division: the table's depths depend on it.
     for (int i = 0; i < TABLEZ_ROWS; ++i) {
-        float t = static_cast<float>((12 + i) * 1.2 / 128);
-        tableZ[i] = static_cast<float>(2.5 / t);
+        float t = static_cast<float>((ROAD_TOP - HORIZON_ROW + i) * VERTICAL_SCALE / FOCAL);
+        tableZ[i] = static_cast<float>(CAMERA_HEIGHT / t);
     }
 }
 
@@ -99,11 +86,11 @@ void initMips() {
     for (int k = 0; k < ROAD_ROWS; ++k) {
         Mip& m = mips[k];
         double z = tableZ[k];
-        int width = static_cast<int>(4 / z * 128) - static_cast<int>(-4 / z * 128);
+        int width =
+            static_cast<int>(ROAD_EDGE / z * FOCAL) - static_cast<int>(-ROAD_EDGE / z * FOCAL);
         m.width = static_cast<uint16_t>(width);
         for (int p = 0; p < TLIS_ROWS; ++p) {
-            delete[] m.texels[p];
-            m.texels[p] = new unsigned char[width];
+            m.texels[p].reset(new unsigned char[width]);
             for (int j = 0; j < width; ++j)
                 m.texels[p][j] = tlis[p][j * TLIS_W / width];
         }
@@ -147,13 +134,12 @@ void curveOffsets(const Player& me, float* xoff) {
 }
 
 void drawCars(unsigned char* fb, int clipW, int clipH, const Player& me, const Player& other,
-              const SpriteSet& mine, const CarSprite& others, const float* xoff,
-              unsigned int trackSize) {
+              const SpriteSet& mine, const CarSprite& others, const float* xoff, unsigned int n) {
     // The shorter way round the loop from the own car to the other.
-    float n = static_cast<float>(trackSize);
+    const float loop = static_cast<float>(n);
     float dz = other.z - me.z;
-    float g = myAbs(dz) > myAbs(dz + n) ? dz + n : dz;
-    if (myAbs(g) > myAbs(dz - n)) g = dz - n;
+    float g = myAbs(dz) > myAbs(dz + loop) ? dz + loop : dz;
+    if (myAbs(g) > myAbs(dz - loop)) g = dz - loop;
     float zc = g + CAM_DIST;
 
     // Depth row of the other car, the inverse of tableZ. Below zero: not drawn; beyond 79:
@@ -161,7 +147,7 @@ void drawCars(unsigned char* fb, int clipW, int clipH, const Player& me, const P
     // an int, so the row is clamped before the conversion.
     int k = -1;
     if (zc > 0) {
-        double row = 2.5 / zc * 128 / 1.2 - 12;
+        double row = CAMERA_HEIGHT / zc * FOCAL / VERTICAL_SCALE - (ROAD_TOP - HORIZON_ROW);
         k = row >= TABLEZ_ROWS ? TABLEZ_ROWS : static_cast<int>(row);
     }
 
@@ -183,31 +169,33 @@ void drawCars(unsigned char* fb, int clipW, int clipH, const Player& me, const P
     drawLights(fb);
 }
 
-void drawProto2(unsigned char* fb, const Player& me, const Player& other, const SpriteSet& mine,
-                const CarSprite& others) {
+namespace {
+
+// The panorama: PANORAMA_PIXELS_PER_TURN pixels per full turn of the car's heading, scrolled
+// further by its place across the road.
+void drawPanorama(unsigned char* fb, const Player& me) {
+    const unsigned int n = trackSize;
+    float whole = std::floor(me.z);
+    float f = me.z - whole;
+    unsigned int s = stepAt(static_cast<double>(whole) + n, n);
+    float angle =
+        static_cast<float>(stepHeading(s) + f * stepCurve(s) + PANORAMA_HEADINGS_PER_UNIT * me.x);
+    // fmod gives exactly what adding a full turn until non-negative gives, without looping
+    // for ever on a huge lateral position.
+    if (!std::isfinite(angle)) angle = 0;
+    angle = std::fmod(angle, static_cast<float>(HEADINGS_PER_TURN));
+    if (angle < 0) angle += HEADINGS_PER_TURN;
+    int o = static_cast<int>(std::floor(angle / HEADINGS_PER_TURN * PANORAMA_PIXELS_PER_TURN)) %
+            PANORAMA_PIXELS_PER_TURN;
+    for (int r = 0; r < BACKG_H; ++r)
+        std::memcpy(fb + r * SCREEN_W, backg + r * BACKG_W + o, VIEW_W);
+}
+
+// Ground and road, one row each: the row's ground colour across the view, then the road
+// pattern of the row's step, resampled to its depth and shifted by the bend.
+void drawRoad(unsigned char* fb, const Player& me, const float* xoff) {
     const unsigned int n = trackSize;
     const float nf = static_cast<float>(n);
-
-    float xoff[TABLEZ_ROWS];
-    curveOffsets(me, xoff);
-
-    // Background: 600 pixels per full turn, scrolled further by the car's lateral place.
-    {
-        float whole = std::floor(me.z);
-        float f = me.z - whole;
-        unsigned int s = stepAt(static_cast<double>(whole) + n, n);
-        float angle = static_cast<float>(stepHeading(s) + f * stepCurve(s) + 0.4 * me.x);
-        // fmod gives exactly what adding 72 until non-negative gives, without looping for
-        // ever on a huge lateral position.
-        if (!std::isfinite(angle)) angle = 0;
-        angle = std::fmod(angle, static_cast<float>(PANORAMA_TURN));
-        if (angle < 0) angle += PANORAMA_TURN;
-        int o = static_cast<int>(std::floor(angle / PANORAMA_TURN * PANORAMA_W)) % PANORAMA_W;
-        for (int r = 0; r < BACKG_H; ++r)
-            std::memcpy(fb + r * SCREEN_W, backg + r * BACKG_W + o, VIEW_W);
-    }
-
-    // Ground and road, one row each.
     for (int k = 0; k < ROAD_ROWS; ++k) {
         const float z = tableZ[k];
         unsigned int s = stepAt(z + me.z - CAM_DIST + nf, n);
@@ -216,8 +204,8 @@ void drawProto2(unsigned char* fb, const Player& me, const Player& other, const 
 
         const Mip& m = mips[k];
         // In double, like the road widths, so that the road stays centred on its column.
-        int left =
-            clampedColumn(FOCAL * (-static_cast<double>(me.x) - 4) / z - xoff[k]) + ROAD_CENTRE;
+        int left = clampedColumn(FOCAL * (-static_cast<double>(me.x) - ROAD_EDGE) / z - xoff[k]) +
+                   ROAD_CENTRE;
         int right = std::min(left + static_cast<int>(m.width), VIEW_W);
         int srcOff = 0, start = left;
         if (left < 0) {
@@ -225,32 +213,61 @@ void drawProto2(unsigned char* fb, const Player& me, const Player& other, const 
             start = 0;
         }
         if (right - start > 0)
-            std::memcpy(row + start, m.texels[stepPattern(s) % TLIS_ROWS] + srcOff, right - start);
+            std::memcpy(row + start, m.texels[stepPattern(s) % TLIS_ROWS].get() + srcOff,
+                        right - start);
     }
+}
 
-    drawCars(fb, VIEW_W, VIEW_CLIP_H, me, other, mine, others, xoff, n);
+// Off the road, an arrow points back towards it.
+void drawOffRoadArrows(unsigned char* fb, const Player& me) {
+    if (me.x < -OFF_ROAD_ARROW)
+        drawSpriteFast(fb, arrowRight, VIEW_LAYOUT.arrowRight.x, VIEW_LAYOUT.arrowRight.y);
+    if (me.x > OFF_ROAD_ARROW)
+        drawSpriteFast(fb, arrowLeft, VIEW_LAYOUT.arrowLeft.x, VIEW_LAYOUT.arrowLeft.y);
+}
 
-    // Off-road arrows point back towards the road.
-    if (me.x < -OFF_ROAD_ARROW) drawSpriteFast(fb, arrowRight, 128, 100);
-    if (me.x > OFF_ROAD_ARROW) drawSpriteFast(fb, arrowLeft, 12, 100);
+// Distance travelled since the start/finish line, which lies FINISH_LINE_FROM_END steps
+// before the end of the loop.
+float sinceLine(float z, float nf) {
+    float a = z + FINISH_LINE_FROM_END + nf;
+    if (a >= nf) a = std::fmod(a, nf); // same as subtracting N until below it
+    return a;
+}
 
-    drawRect(fb, digitData[std::clamp(me.laps, 1, 3) - 1], DIGIT_W, DIGIT_H, 87, 156);
-
-    // Distance travelled since the start/finish line at z = N - 4.
-    auto sinceLine = [&](float z) {
-        float a = z + 4 + nf;
-        if (a >= nf) a = std::fmod(a, nf); // same as subtracting N until below it
-        return a;
-    };
+// The lap digit and the place in the race: laps decide, then the distance since the line;
+// a tie shows both players as first.
+void drawDashboard(unsigned char* fb, const Player& me, const Player& other) {
+    const ViewPos lap = VIEW_LAYOUT.lapDigit, place = VIEW_LAYOUT.rankDigit;
+    drawRect(fb, digitData[std::clamp(me.laps, 1, 3) - 1], DIGIT_W, DIGIT_H, lap.x, lap.y);
+    const float nf = static_cast<float>(trackSize);
     int rank;
     if (me.laps != other.laps)
         rank = me.laps > other.laps ? 0 : 1;
     else
-        rank = sinceLine(me.z) < sinceLine(other.z) ? 1 : 0;
-    drawRect(fb, digitData[rank], DIGIT_W, DIGIT_H, 87, 178);
+        rank = sinceLine(me.z, nf) < sinceLine(other.z, nf) ? 1 : 0;
+    drawRect(fb, digitData[rank], DIGIT_W, DIGIT_H, place.x, place.y);
+}
 
+// Once the race is decided for this player, the winner's or the loser's picture covers the
+// dashboard.
+void drawFinishPicture(unsigned char* fb, const Player& me) {
+    const ViewPos at = VIEW_LAYOUT.finish;
     if (me.place == 1)
-        drawRect(fb, first_d, FINISH_W, FINISH_H, 0, 152);
+        drawRect(fb, first_d, FINISH_W, FINISH_H, at.x, at.y);
     else if (me.place == 2)
-        drawRect(fb, last_d, FINISH_W, FINISH_H, 0, 152);
+        drawRect(fb, last_d, FINISH_W, FINISH_H, at.x, at.y);
+}
+
+} // namespace
+
+void drawProto2(unsigned char* fb, const Player& me, const Player& other, const SpriteSet& mine,
+                const CarSprite& others) {
+    float xoff[TABLEZ_ROWS];
+    curveOffsets(me, xoff);
+    drawPanorama(fb, me);
+    drawRoad(fb, me, xoff);
+    drawCars(fb, VIEW_W, DASHBOARD_TOP, me, other, mine, others, xoff, trackSize);
+    drawOffRoadArrows(fb, me);
+    drawDashboard(fb, me, other);
+    drawFinishPicture(fb, me);
 }

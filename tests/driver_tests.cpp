@@ -2,8 +2,8 @@
 // scripted driver; its pace against the fastest races found offline, keeping to the road,
 // passing without running into the other car, replays, and the keys it takes over.
 #include "assets.h"
-#include "fake_keys.h"
-#include "fake_sound.h"
+#include "doubles/fake_keys.h"
+#include "doubles/fake_sound.h"
 #include "main.h"
 #include "sdltk.h"
 #include "sim.h"

@@ -3,7 +3,7 @@
 #include "main.h"
 
 #include "assets.h"
-#include "fake_input.h"
+#include "doubles/fake_input.h"
 #include "sdltk.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +82,7 @@ void runKeyCases(const std::vector<KeyCase>& cases) {
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.name);
         fakeInputReset();
+        resetMenuKeys(); // each case enters the menu afresh
         setMenuState(c.before);
         for (Key k : c.events)
             fakeInputPush(k.pressed, k.code);
@@ -125,7 +126,11 @@ TEST(MenuKeys, TrackStageConfirmsWithEnterDOrRightAndQuitsOnEscapeRelease) {
         {"D", trackStage(1), {press(SC_D)}, carStage(0, 0, 0, 0, 1)},
         {"Right", trackStage(0), {press(SC_RIGHT)}, carStage(0, 0)},
         {"Escape pressed alone does nothing", trackStage(1), {press(SC_ESCAPE)}, trackStage(1)},
-        {"Escape released quits", trackStage(1), {release(SC_ESCAPE)}, trackStage(1), true},
+        {"Escape pressed and released quits",
+         trackStage(1),
+         {press(SC_ESCAPE), release(SC_ESCAPE)},
+         trackStage(1),
+         true},
     });
 }
 
@@ -135,7 +140,15 @@ TEST(MenuKeys, EveryTrackStageEventClearsBothConfirmations) {
         {"an ignored press", trackStage(0, 0, 0, 1, 1), {press(SC_A)}, trackStage(0)},
         {"an ignored release", trackStage(0, 0, 0, 1, 0), {release(SC_LEFT)}, trackStage(0)},
         {"a move", trackStage(0, 0, 0, 0, 1), {press(SC_S)}, trackStage(1)},
-        {"Escape released", trackStage(2, 0, 0, 1, 1), {release(SC_ESCAPE)}, trackStage(2), true},
+        {"Escape released",
+         trackStage(2, 0, 0, 1, 1),
+         {press(SC_ESCAPE), release(SC_ESCAPE)},
+         trackStage(2),
+         true},
+        {"Escape released without its press",
+         trackStage(2, 0, 0, 1, 1),
+         {release(SC_ESCAPE)},
+         trackStage(2)},
         {"the confirm that starts the car stage",
          trackStage(0, 0, 0, 1, 1),
          {press(SC_ENTER)},
@@ -201,22 +214,49 @@ TEST(MenuKeys, EachEventIsHandledByTheStageCurrentWhenItIsTaken) {
          carStage(0, 0, 1, 1, 2)},
         {"Escape released in the car stage goes back, without quitting",
          carStage(2, 1, 0, 0, 1),
-         {release(SC_ESCAPE)},
+         {press(SC_ESCAPE), release(SC_ESCAPE)},
          trackStage(1, 2, 1)},
         {"a move after Escape moves the track and clears the confirmation",
          carStage(2, 1, 1, 0, 1),
-         {release(SC_ESCAPE), press(SC_W)},
+         {press(SC_ESCAPE), release(SC_ESCAPE), press(SC_W)},
          trackStage(0, 2, 1)},
         {"Escape then Enter returns to the car stage with nobody confirmed",
          carStage(2, 1, 1, 0, 1),
-         {release(SC_ESCAPE), press(SC_ENTER)},
+         {press(SC_ESCAPE), release(SC_ESCAPE), press(SC_ENTER)},
          carStage(2, 1, 0, 0, 1)},
-        {"a second Escape release quits from the track stage",
+        {"a second Escape quits from the track stage",
          carStage(0, 0),
-         {release(SC_ESCAPE), release(SC_ESCAPE)},
+         {press(SC_ESCAPE), release(SC_ESCAPE), press(SC_ESCAPE), release(SC_ESCAPE)},
          trackStage(0),
          true},
     });
+}
+
+TEST(MenuKeys, AnEscapeReleaseCountsOnlyIfTheMenuSawItGoDown) {
+    // An Escape pressed in a race's run-out and let go after the automatic return to the
+    // menu: neither stage acts on it.
+    runKeyCases({
+        {"track stage: no quit", trackStage(1, 2, 0), {release(SC_ESCAPE)}, trackStage(1, 2, 0)},
+        {"car stage: no way back",
+         carStage(2, 1, 1, 0, 1),
+         {release(SC_ESCAPE)},
+         carStage(2, 1, 1, 0, 1)},
+        {"one press serves one release",
+         carStage(0, 1, 0, 0, 2),
+         {press(SC_ESCAPE), release(SC_ESCAPE), release(SC_ESCAPE)},
+         trackStage(2, 0, 1)},
+    });
+    // Seen before the menu was entered again: forgotten.
+    fakeInputReset();
+    resetMenuKeys();
+    setMenuState(trackStage(0));
+    fakeInputPush(1, SC_ESCAPE);
+    processMenuKeys();
+    resetMenuKeys();
+    fakeInputPush(0, SC_ESCAPE);
+    processMenuKeys();
+    EXPECT_EQ(getQuit(), 0);
+    EXPECT_EQ(menuState(), trackStage(0));
 }
 
 TEST(MenuKeys, EmptyQueueChangesNothing) {
@@ -250,6 +290,7 @@ class MenuComputer : public ::testing::Test {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
             fakeInputReset();
+            resetMenuKeys(); // each case enters the menu afresh
             setMenuState(c.before);
             menuComputerB = c.computerBefore;
             for (Key k : c.events)
@@ -349,15 +390,21 @@ TEST_F(MenuComputer, ComputerStandsByItsCarAndOnlyAChoosesAndConfirms) {
          "go with the next track-stage key, as always)",
          1,
          carStage(2, 0, 0, 1, 1),
-         {release(SC_ESCAPE)},
+         {press(SC_ESCAPE), release(SC_ESCAPE)},
          1,
          trackStage(1, 2, 0, 0, 1)},
         {"... and takes its car again when the car stage comes back",
          1,
          carStage(2, 0, 1, 1, 1),
-         {release(SC_ESCAPE), press(SC_W), press(SC_ENTER)},
+         {press(SC_ESCAPE), release(SC_ESCAPE), press(SC_W), press(SC_ENTER)},
          1,
          carStage(2, 0, 0, 1, 0)},
+        {"an Escape release the menu did not see go down changes nothing here either",
+         1,
+         carStage(2, 0, 0, 1, 1),
+         {release(SC_ESCAPE)},
+         1,
+         carStage(2, 0, 0, 1, 1)},
     });
 }
 

@@ -1026,6 +1026,83 @@ TEST(Opl3Robustness, EveryRegisterAndValueIsAccepted) {
     }
 }
 
+TEST(Opl3Robustness, ShiftFieldsBeyondTheirRangeActAsTheLargestShift) {
+    // Fields set directly to shifts no register gives must not shift by more than the type
+    // allows (undefined); they act as the largest shift that means anything: 16 for the
+    // 16-bit envelope clock, 31 for a feedback sum.
+    const int32_t stages[] = {Opl3Chip::Attack, Opl3Chip::Decay, Opl3Chip::Release};
+    for (int32_t stage : stages) {
+        SCOPED_TRACE(stage);
+        Opl3Chip largest(0), beyond(0);
+        for (Opl3Chip* c : {&largest, &beyond}) {
+            Opl3Chip::Operator& o = c->Operators[0];
+            o.EnvelopeStage = stage;
+            o.EnvelopeLevel = 300;
+            o.SustainLevel = 496;
+            o.AttackRate = o.DecayRate = o.ReleaseRate = 10;
+            o.AttackClockMask = o.DecayClockMask = o.ReleaseClockMask = 0; // a step every sample
+            o.AttackIncrement = o.DecayIncrement = o.ReleaseIncrement = 4;
+            o.AttackPattern = o.DecayPattern = o.ReleasePattern = Opl3Chip::RateTables[1];
+            // Shifted by 16 the clock is 0, pattern entry 0 (halve); a shift taken modulo 32
+            // would reach entry 7 (keep).
+            c->EnvelopeClock = 0xFFFF;
+            const uint16_t shift = c == &largest ? 16 : 1000;
+            o.AttackClockShift = o.DecayClockShift = o.ReleaseClockShift = shift;
+        }
+        largest.Operators[0].Output(0, 0, 0, 0);
+        beyond.Operators[0].Output(0, 0, 0, 0);
+        EXPECT_EQ(beyond.Operators[0].EnvelopeLevel, largest.Operators[0].EnvelopeLevel);
+        EXPECT_NE(largest.Operators[0].EnvelopeLevel, 300);
+    }
+
+    // Feedback: the sum -5000 shifted by 31 is -1, which moves phase index 2 to 1; a shift
+    // taken modulo 32 (300 -> 12) would give -2, index 0.
+    auto held = [](Opl3Chip& c, int16_t prev0, int16_t prev1) -> Opl3Chip::Operator& {
+        Opl3Chip::Operator& o = c.Operators[0];
+        o.EnvelopeStage = Opl3Chip::Sustain;
+        o.SustainMode = true;
+        o.EnvelopeLevel = 0;
+        o.Phase = 2 << 10;
+        o.PrevOutputs[0] = prev0;
+        o.PrevOutputs[1] = prev1;
+        return o;
+    };
+    Opl3Chip reference(0);
+    const int16_t atIndex1 = held(reference, 0, 0).Output(0, 0, -1, 0);
+    EXPECT_NE(atIndex1, held(reference, 0, 0).Output(0, 0, -2, 0));
+    for (int16_t shift : {int16_t(31), int16_t(300), int16_t(-1)}) {
+        SCOPED_TRACE(shift);
+        Opl3Chip c(0);
+        EXPECT_EQ(held(c, -3000, -2000).Output(0, 0, 0, shift), atIndex1);
+        // The same through a channel whose feedback field was set directly.
+        Opl3Chip viaChannel(0);
+        held(viaChannel, -3000, -2000);
+        viaChannel.Operators[3].EnvelopeStage = Opl3Chip::Off;
+        viaChannel.Channels[0].ModulationType = 1;
+        viaChannel.Channels[0].LeftEnable = true;
+        viaChannel.Channels[0].FeedbackShift = static_cast<uint16_t>(shift);
+        short left = 0, right = 0;
+        viaChannel.Channels[0].Output(left, right);
+        EXPECT_EQ(left, atIndex1);
+    }
+}
+
+TEST_F(ChipTest, RateAndBlockFieldsBeyondTheirRangeShiftEverythingOut) {
+    // Set directly, a block of 40 or a rate of 100 would shift by more than 31 (undefined):
+    // everything is shifted out instead.
+    channel(0).Frequency = 580;
+    channel(0).Octave = 40;
+    channel(0).ComputePhaseStep();
+    EXPECT_EQ(channel(0).PhaseStep, 0u);
+    channel(0).Octave = 31;
+    channel(0).ComputePhaseStep();
+    EXPECT_EQ(channel(0).PhaseStep, 580u << 31);
+    op(0).DecayRate = 100;
+    op(0).ComputeRates();
+    EXPECT_EQ(op(0).DecayIncrement, 0);
+    EXPECT_EQ(op(0).DecayClockMask, 0);
+}
+
 TEST(Opl3Robustness, RandomRegisterSequencesStayInRange) {
     std::mt19937 rng(0x0F1A3u);
     for (int rate : {0, 48000, 11025}) {

@@ -266,14 +266,7 @@ TEST(AudioDevice, WritesFromTheGameThreadAreLockedAgainstTheCallback) {
     // Runs without a sound card; a driver given in the environment (e.g. disk) is kept.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     if (SDL_Init(SDL_INIT_AUDIO) != 0) GTEST_SKIP() << "no SDL audio driver: " << SDL_GetError();
-    SDL_AudioSpec want, have;
-    SDL_memset(&want, 0, sizeof want);
-    want.freq = AUDIO_RATE;
-    want.format = AUDIO_S16LSB;
-    want.channels = 2;
-    want.samples = AUDIO_FRAMES;
-    want.callback = oplEmulationCallback;
-    audioDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    audioDevice = openFmAudioDevice();
     if (audioDevice == 0) {
         SDL_Quit();
         GTEST_SKIP() << "no audio device: " << SDL_GetError();

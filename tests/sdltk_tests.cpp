@@ -1,10 +1,16 @@
 // The platform layer without a window: palette conversion, the frame clock's arithmetic,
-// the key map, and the key queue fed through SDL's real event queue.
+// where the picture goes in full screen, the key map, the key queue fed through SDL's real
+// event queue, and game controllers made with SDL's virtual joysticks.
 #include "sdltk.h"
+
+#include "virtual_pad.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -65,6 +71,104 @@ TEST(FrameClock, CatchesUpAfterAStallWithoutDrifting) {
     EXPECT_EQ(ticker % FRAME_MS, 0u);
 }
 
+TEST(FrameClock, CatchesUpAtMostTenFramesAndOtherwiseStartsAfresh) {
+    struct Case {
+        uint32_t now, ticker, next;
+    };
+    const Case cases[] = {
+        {1050, 1000, 1050},              // on time: one period on
+        {1054, 1000, 1050},              // a little late: still on the grid
+        {1500, 1000, 1050},              // ten periods behind: caught up frame by frame
+        {1549, 1000, 1050},              //
+        {1550, 1000, 1550},              // eleven behind: from now on
+        {4000, 1000, 4000},              // a 3 s stall
+        {1000 + 3600000, 1000, 3601000}, // an hour's suspend
+        {0x30, 0xFFFFFFF0, 0x22},        // across the wrap of the ms clock
+        {0x1000, 0xFFFFF000, 0x1000},    // a long stall across the wrap
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(nextFrameTicker(c.now, c.ticker), c.next) << c.now << " vs " << c.ticker;
+}
+
+// Runs flip's clock on a simulated millisecond clock: every frame takes 2 ms of work,
+// then waits in 5 ms steps; the game stalls once, before frame 20. Returns how many
+// frames in a row went out less than half a period after the one before.
+int longestRunOfFastFrames(uint32_t start, uint32_t stallMs) {
+    uint32_t now = start;
+    uint32_t ticker = start;
+    uint32_t presented = start;
+    int run = 0, longest = 0;
+    for (int frame = 0; frame < 200; ++frame) {
+        if (frame == 20) now += stallMs;
+        now += 2;
+        while (frameMustWait(now, ticker))
+            now += 5;
+        ticker = nextFrameTicker(now, ticker);
+        if (frame > 0) run = now - presented < FRAME_MS / 2 ? run + 1 : 0;
+        longest = std::max(longest, run);
+        presented = now;
+    }
+    // However it went, the game ends up paced at one frame per period again.
+    EXPECT_FALSE(frameMustWait(now + FRAME_MS, ticker)) << "stall " << stallMs;
+    EXPECT_TRUE(frameMustWait(now + 2, ticker)) << "stall " << stallMs;
+    return longest;
+}
+
+TEST(FrameClock, NoRunOfFastFramesBeyondTenAfterAStall) {
+    struct Case {
+        uint32_t start, stallMs;
+        int fewest, most;
+    };
+    const Case cases[] = {
+        {1000, 0, 0, 0},          {1000, 200, 3, 4}, // short stalls are caught up, keeping the grid
+        {1000, 500, 9, 10},                          // the catch-up at its largest
+        {1000, 3000, 0, 1},                          // a window drag or a stall: no burst
+        {1000, 3600000, 0, 1},                       // an hour's suspend: no 72,000 frames
+        {0xFFFFFE00, 500, 9, 10},                    // across the wrap of the ms clock
+        {0xFFFFFE00, 3000, 0, 1},
+    };
+    for (const Case& c : cases) {
+        const int run = longestRunOfFastFrames(c.start, c.stallMs);
+        EXPECT_GE(run, c.fewest) << "stall " << c.stallMs << " ms from " << c.start;
+        EXPECT_LE(run, c.most) << "stall " << c.stallMs << " ms from " << c.start;
+    }
+}
+
+TEST(FullScreen, ThePictureKeepsItsFourByThreeShapeCentredWithBars) {
+    struct Case {
+        int w, h;
+        PixelRect fit;
+    };
+    const Case cases[] = {
+        {640, 480, {0, 0, 640, 480}},       // the window: the whole of it
+        {1920, 1080, {240, 0, 1440, 1080}}, // wide screens: bars left and right
+        {1280, 720, {160, 0, 960, 720}},
+        {3840, 2160, {480, 0, 2880, 2160}},
+        {1366, 768, {171, 0, 1024, 768}},
+        {2560, 1080, {560, 0, 1440, 1080}},
+        {1280, 1024, {0, 32, 1280, 960}},  // 5:4: bars above and below
+        {1080, 1920, {0, 555, 1080, 810}}, // a portrait screen
+        {0, 0, {0, 0, 0, 0}},              // nothing to draw on
+        {-5, 480, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        const PixelRect r = fitPicture(c.w, c.h);
+        EXPECT_EQ(std::vector<int>({r.x, r.y, r.w, r.h}),
+                  std::vector<int>({c.fit.x, c.fit.y, c.fit.w, c.fit.h}))
+            << c.w << "x" << c.h;
+    }
+}
+
+TEST(FullScreen, AFailedSwitchSaysSoInOneLineAndStaysInTheWindow) {
+    // Without a video subsystem SDL refuses every switch.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(setFullscreen(true));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(isFullscreen());
+    EXPECT_EQ(said.rfind("zotik: cannot switch to full screen: ", 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
 TEST(KeyMap, CIsTheComputerKeyAndTheSpaceBarStaysUnmapped) {
     EXPECT_EQ(keycodeToDos(SDLK_c), 0x2E);
     EXPECT_EQ(SC_C, 0x2E);
@@ -106,6 +210,24 @@ class KeyQueue : public ::testing::Test {
         e.key.type = type;
         e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
         e.key.keysym.sym = sym;
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    }
+
+    static void pushKey(Uint32 type, SDL_Keycode sym, Uint16 mod, bool repeat = false) {
+        SDL_Event e = {};
+        e.type = type;
+        e.key.type = type;
+        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.key.repeat = repeat ? 1 : 0;
+        e.key.keysym.sym = sym;
+        e.key.keysym.mod = mod;
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    }
+
+    static void pushFocusLost() {
+        SDL_Event e = {};
+        e.type = SDL_WINDOWEVENT;
+        e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
         ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
     }
 
@@ -189,6 +311,303 @@ TEST_F(KeyQueue, ClosingTheWindowSetsTheQuitFlag) {
     EXPECT_NE(getQuit(), 0);
     processEvents();
     EXPECT_NE(getQuit(), 0); // stays set
+}
+
+TEST_F(KeyQueue, AltEnterAndF11SwitchFullScreenWithoutReachingTheGame) {
+    // Each switch key is tried once (and refused here, without video); none of them, nor
+    // Alt, queues an event or counts as held. A plain Enter afterwards still does.
+    testing::internal::CaptureStderr();
+    pushKey(SDL_KEYDOWN, SDLK_LALT, KMOD_LALT);
+    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT);
+    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT, true); // auto-repeat: no second switch
+    pushKey(SDL_KEYUP, SDLK_RETURN, KMOD_LALT);
+    pushKey(SDL_KEYDOWN, SDLK_KP_ENTER, KMOD_RALT);
+    pushKey(SDL_KEYUP, SDLK_KP_ENTER, KMOD_RALT);
+    pushKey(SDL_KEYUP, SDLK_LALT, KMOD_NONE);
+    pushKey(SDL_KEYDOWN, SDLK_F11, KMOD_NONE);
+    pushKey(SDL_KEYDOWN, SDLK_F11, KMOD_NONE, true);
+    pushKey(SDL_KEYUP, SDLK_F11, KMOD_NONE);
+    processEvents();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << said;
+    EXPECT_TRUE(drain().empty());
+    EXPECT_EQ(getKeyState(SC_ENTER), 0);
+
+    // Enter held by the game stays the game's when Alt joins it (its repeats included).
+    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_NONE);
+    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT, true);
+    pushKey(SDL_KEYUP, SDLK_RETURN, KMOD_LALT);
+    processEvents();
+    EXPECT_EQ(drain(), (Events{{1, SC_ENTER}, {0, SC_ENTER}}));
+}
+
+TEST_F(KeyQueue, LosingTheFocusReleasesEveryHeldKey) {
+    push(SDL_KEYDOWN, SDLK_w);
+    push(SDL_KEYDOWN, SDLK_a);
+    processEvents();
+    drain();
+    pushFocusLost();
+    processEvents();
+    EXPECT_EQ(drain(), (Events{{0, SC_W}, {0, SC_A}}));
+    EXPECT_EQ(getKeyState(SC_W), 0);
+    EXPECT_EQ(getKeyState(SC_A), 0);
+    // The releases SDL itself sends, or that come after the focus returns, find the keys
+    // already up.
+    push(SDL_KEYUP, SDLK_w);
+    push(SDL_KEYUP, SDLK_a);
+    processEvents();
+    EXPECT_TRUE(drain().empty());
+}
+
+// ---------------------------------------------------------------------------------
+// Game controllers
+// ---------------------------------------------------------------------------------
+
+// Virtual pads plugged into SDL's controller support, read through processEvents.
+class Controllers : public KeyQueue {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0) << SDL_GetError();
+        ASSERT_TRUE(initControllers());
+    }
+    static void TearDownTestSuite() {
+        deinitControllers();
+        SDL_Quit();
+    }
+    void TearDown() override {
+        KeyQueue::TearDown();
+        // Every pad of the test is unplugged by now; the releases are not kept.
+        processEvents();
+        drain();
+    }
+
+    // Lets SDL deliver what the pads did, then takes the frame's key events.
+    static Events frame() {
+        processEvents();
+        return drain();
+    }
+};
+
+using Button = SDL_GameControllerButton;
+using Axis = SDL_GameControllerAxis;
+
+TEST_F(Controllers, EachPadHoldsExactlyItsPlayersKeys) {
+    VirtualPad padA, padB;
+    ASSERT_TRUE(padA.ok() && padB.ok()) << SDL_GetError();
+    EXPECT_TRUE(frame().empty()) << "plugging in presses nothing";
+    ASSERT_EQ(controllerOf(0), padA.id());
+    ASSERT_EQ(controllerOf(1), padB.id());
+
+    struct Input {
+        const char* name;
+        int button; // or -1 for an axis
+        Axis axis;
+        int value; // axis position while held
+        uint8_t codeA, codeB;
+    };
+    const Axis none = SDL_CONTROLLER_AXIS_INVALID;
+    const Input inputs[] = {
+        {"D-pad up", SDL_CONTROLLER_BUTTON_DPAD_UP, none, 0, SC_W, SC_UP},
+        {"D-pad down", SDL_CONTROLLER_BUTTON_DPAD_DOWN, none, 0, SC_S, SC_DOWN},
+        {"D-pad left", SDL_CONTROLLER_BUTTON_DPAD_LEFT, none, 0, SC_A, SC_LEFT},
+        {"D-pad right", SDL_CONTROLLER_BUTTON_DPAD_RIGHT, none, 0, SC_D, SC_RIGHT},
+        {"A accelerates", SDL_CONTROLLER_BUTTON_A, none, 0, SC_LSHIFT, SC_RSHIFT},
+        {"X brakes", SDL_CONTROLLER_BUTTON_X, none, 0, SC_LCTRL, SC_RCTRL},
+        {"Start is Enter", SDL_CONTROLLER_BUTTON_START, none, 0, SC_ENTER, SC_ENTER},
+        {"Back is Escape", SDL_CONTROLLER_BUTTON_BACK, none, 0, SC_ESCAPE, SC_ESCAPE},
+        {"stick left", -1, SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN, SC_A, SC_LEFT},
+        {"stick right", -1, SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MAX, SC_D, SC_RIGHT},
+        {"stick up", -1, SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MIN, SC_W, SC_UP},
+        {"stick down", -1, SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MAX, SC_S, SC_DOWN},
+        {"right trigger accelerates", -1, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX,
+         SC_LSHIFT, SC_RSHIFT},
+        {"left trigger brakes", -1, SDL_CONTROLLER_AXIS_TRIGGERLEFT, SDL_JOYSTICK_AXIS_MAX,
+         SC_LCTRL, SC_RCTRL},
+    };
+    auto set = [](VirtualPad& pad, const Input& in, bool held) {
+        if (in.button >= 0)
+            pad.button(static_cast<Button>(in.button), held);
+        else if (in.axis == SDL_CONTROLLER_AXIS_TRIGGERLEFT ||
+                 in.axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT)
+            pad.trigger(in.axis, held ? in.value : 0);
+        else
+            pad.stick(in.axis, held ? in.value : 0);
+    };
+    for (const Input& in : inputs) {
+        SCOPED_TRACE(in.name);
+        set(padA, in, true);
+        EXPECT_EQ(frame(), (Events{{1, in.codeA}}));
+        EXPECT_EQ(getKeyState(in.codeA), 1);
+        set(padA, in, false);
+        EXPECT_EQ(frame(), (Events{{0, in.codeA}}));
+        set(padB, in, true);
+        EXPECT_EQ(frame(), (Events{{1, in.codeB}}));
+        EXPECT_EQ(getKeyState(in.codeB), 1);
+        set(padB, in, false);
+        EXPECT_EQ(frame(), (Events{{0, in.codeB}}));
+        EXPECT_EQ(getKeyState(in.codeB), 0);
+    }
+
+    // The rest of the pad has no part in the game.
+    for (Button b : {SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_Y,
+                     SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
+                     SDL_CONTROLLER_BUTTON_LEFTSTICK, SDL_CONTROLLER_BUTTON_GUIDE})
+        padA.button(b, true);
+    padA.stick(SDL_CONTROLLER_AXIS_RIGHTX, SDL_JOYSTICK_AXIS_MIN);
+    padA.stick(SDL_CONTROLLER_AXIS_RIGHTY, SDL_JOYSTICK_AXIS_MAX);
+    EXPECT_TRUE(frame().empty());
+}
+
+TEST_F(Controllers, SticksAndTriggersHaveADeadZoneAndPressOncePerMovement) {
+    VirtualPad pad;
+    ASSERT_TRUE(pad.ok()) << SDL_GetError();
+    frame();
+    struct Step {
+        bool trigger;
+        int value;
+        Events events;
+    };
+    const Axis stick = SDL_CONTROLLER_AXIS_LEFTX;
+    const Axis trigger = SDL_CONTROLLER_AXIS_TRIGGERRIGHT;
+    const Step steps[] = {
+        {false, 3000, {}},              // resting wobble
+        {false, STICK_PRESS - 400, {}}, // not yet a deliberate push
+        {false, 24000, {{1, SC_D}}},
+        {false, STICK_RELEASE + 800, {}}, // eased off, yet still held: no chatter
+        {false, 30000, {}},
+        {false, STICK_RELEASE - 800, {{0, SC_D}}},
+        {false, STICK_PRESS - 400, {}}, // the same half-push again presses nothing
+        {false, SDL_JOYSTICK_AXIS_MIN, {{1, SC_A}}},
+        // Flicked across: left lets go first.
+        {false, SDL_JOYSTICK_AXIS_MAX, {{0, SC_A}, {1, SC_D}}},
+        {false, 0, {{0, SC_D}}},
+        {true, 2000, {}},
+        {true, TRIGGER_PRESS + 600, {{1, SC_LSHIFT}}},
+        {true, TRIGGER_RELEASE + 600, {}},
+        {true, SDL_JOYSTICK_AXIS_MAX, {}},
+        {true, TRIGGER_RELEASE - 600, {{0, SC_LSHIFT}}},
+        {true, 0, {}},
+    };
+    for (const Step& step : steps) {
+        if (step.trigger)
+            pad.trigger(trigger, step.value);
+        else
+            pad.stick(stick, step.value);
+        EXPECT_EQ(frame(), step.events) << (step.trigger ? "trigger " : "stick ") << step.value;
+    }
+}
+
+TEST_F(Controllers, KeyboardAndPadHoldAKeyTogether) {
+    VirtualPad pad;
+    ASSERT_TRUE(pad.ok()) << SDL_GetError();
+    frame();
+    // Keyboard first: the pad joining and leaving changes nothing.
+    push(SDL_KEYDOWN, SDLK_w);
+    EXPECT_EQ(frame(), (Events{{1, SC_W}}));
+    pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
+    EXPECT_TRUE(frame().empty());
+    push(SDL_KEYUP, SDLK_w);
+    EXPECT_TRUE(frame().empty());
+    EXPECT_EQ(getKeyState(SC_W), 1) << "the pad still holds W";
+    pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, false);
+    EXPECT_EQ(frame(), (Events{{0, SC_W}}));
+
+    // Pad first, and two of its inputs on one key: released when the last lets go.
+    pad.stick(SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN);
+    EXPECT_EQ(frame(), (Events{{1, SC_A}}));
+    pad.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
+    push(SDL_KEYDOWN, SDLK_a);
+    EXPECT_TRUE(frame().empty());
+    pad.stick(SDL_CONTROLLER_AXIS_LEFTX, 0);
+    pad.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, false);
+    EXPECT_TRUE(frame().empty());
+    EXPECT_EQ(getKeyState(SC_A), 1) << "the keyboard still holds A";
+    push(SDL_KEYUP, SDLK_a);
+    EXPECT_EQ(frame(), (Events{{0, SC_A}}));
+}
+
+TEST_F(Controllers, UnpluggingReleasesEverythingThePadHeld) {
+    VirtualPad pad;
+    ASSERT_TRUE(pad.ok()) << SDL_GetError();
+    frame();
+    pad.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
+    pad.stick(SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN);
+    pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
+    push(SDL_KEYDOWN, SDLK_w);
+    Events held = frame();
+    std::sort(held.begin(), held.end());
+    EXPECT_EQ(held, (Events{{1, SC_W}, {1, SC_A}, {1, SC_LSHIFT}}));
+
+    pad.unplug();
+    Events released = frame();
+    std::sort(released.begin(), released.end());
+    EXPECT_EQ(released, (Events{{0, SC_A}, {0, SC_LSHIFT}}));
+    EXPECT_EQ(controllerOf(0), -1);
+    EXPECT_EQ(getKeyState(SC_W), 1) << "the keyboard's W stays held";
+    EXPECT_EQ(getKeyState(SC_A), 0);
+    EXPECT_EQ(getKeyState(SC_LSHIFT), 0);
+
+    VirtualPad idle;
+    ASSERT_TRUE(idle.ok()) << SDL_GetError();
+    frame();
+    idle.unplug();
+    EXPECT_TRUE(frame().empty()) << "an idle pad goes without a word";
+}
+
+TEST_F(Controllers, TheFirstTwoPadsDriveAAndBAndAThirdWaitsForAFreeSeat) {
+    VirtualPad first, second;
+    auto third = std::make_unique<VirtualPad>();
+    ASSERT_TRUE(first.ok() && second.ok() && third->ok()) << SDL_GetError();
+    frame();
+    EXPECT_EQ(controllerOf(0), first.id());
+    EXPECT_EQ(controllerOf(1), second.id());
+    third->button(SDL_CONTROLLER_BUTTON_START, true);
+    EXPECT_TRUE(frame().empty()) << "a third pad drives nobody";
+    third->button(SDL_CONTROLLER_BUTTON_START, false);
+    frame();
+
+    // Player A's pad goes; the waiting one takes its place, B keeps its own.
+    first.unplug();
+    frame();
+    EXPECT_EQ(controllerOf(0), third->id());
+    EXPECT_EQ(controllerOf(1), second.id());
+    third->button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
+    EXPECT_EQ(frame(), (Events{{1, SC_D}}));
+    third->button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, false);
+    frame();
+
+    // With A's seat empty, the next pad plugged in takes it.
+    third.reset();
+    frame();
+    EXPECT_EQ(controllerOf(0), -1);
+    VirtualPad fourth;
+    ASSERT_TRUE(fourth.ok()) << SDL_GetError();
+    frame();
+    EXPECT_EQ(controllerOf(0), fourth.id());
+    EXPECT_EQ(controllerOf(1), second.id());
+}
+
+TEST_F(Controllers, LosingTheFocusReleasesWhatThePadsHold) {
+    VirtualPad padA, padB;
+    ASSERT_TRUE(padA.ok() && padB.ok()) << SDL_GetError();
+    frame();
+    padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
+    padB.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
+    push(SDL_KEYDOWN, SDLK_s);
+    EXPECT_EQ(frame().size(), 3u);
+
+    pushFocusLost();
+    Events released = frame();
+    std::sort(released.begin(), released.end());
+    EXPECT_EQ(released, (Events{{0, SC_S}, {0, SC_LSHIFT}, {0, SC_LEFT}}));
+    // Let go of in the other window: nothing more. Pressed anew: held again.
+    padB.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, false);
+    EXPECT_TRUE(frame().empty());
+    padB.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
+    EXPECT_EQ(frame(), (Events{{1, SC_LEFT}}));
+    padB.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, false);
+    padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 0);
+    EXPECT_EQ(frame(), (Events{{0, SC_LEFT}}));
 }
 
 } // namespace

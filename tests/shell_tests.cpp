@@ -3,11 +3,16 @@
 
 #include "assets.h"
 #include "opl.h"
+#include "race_driver.h"
+#include "sdltk.h"
 #include "sim.h"
+#include "virtual_pad.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -129,7 +134,7 @@ TEST_F(Shell, RaceSetUpTakesTheChosenTrackAndStartsBothCarsSideBySide) {
         menuSelCar[0] = t;
         menuSelCar[1] = 2 - t;
         setupRace(fb.data());
-        EXPECT_EQ(track, tracks[t]->steps);
+        EXPECT_EQ(track, tracks[t]->steps.get());
         EXPECT_EQ(trackSize, tracks[t]->size);
         EXPECT_EQ(backg, backgs[t].get());
         for (const Player* p : {&playerA, &playerB}) {
@@ -147,8 +152,9 @@ TEST_F(Shell, RaceSetUpTakesTheChosenTrackAndStartsBothCarsSideBySide) {
         EXPECT_EQ(fb[0], 0);
         EXPECT_EQ(fb[159], 0);
         for (int y = 0; y < HUD_H; ++y) {
-            EXPECT_EQ(0, std::memcmp(&fb[(156 + y) * SCREEN_W + 30], &hudData[y * HUD_W], HUD_W));
-            EXPECT_EQ(0, std::memcmp(&fb[(156 + y) * SCREEN_W + 191], &hudData[y * HUD_W], HUD_W));
+            const int row = (VIEW_LAYOUT.hud.y + y) * SCREEN_W + VIEW_LAYOUT.hud.x;
+            EXPECT_EQ(0, std::memcmp(&fb[row], &hudData[y * HUD_W], HUD_W));
+            EXPECT_EQ(0, std::memcmp(&fb[row + RIGHT_VIEW_OFFSET], &hudData[y * HUD_W], HUD_W));
         }
     }
     menuSelTrack = 0;
@@ -163,6 +169,179 @@ TEST_F(Shell, RaceSetUpHandsPlayerBToTheComputerWhenTheMenuSaysSo) {
         EXPECT_EQ(isComputerDriver(1), computer != 0);
         EXPECT_FALSE(isComputerDriver(0)) << "player A always drives from the keys";
     }
+}
+
+// SDL's event queue with controller support, for as long as a test needs it.
+struct ControllerSupport {
+    ControllerSupport() { ok = SDL_Init(SDL_INIT_EVENTS) == 0 && initControllers(); }
+    ~ControllerSupport() {
+        deinitControllers();
+        SDL_Quit();
+    }
+    bool ok;
+};
+
+// Plays as the game shell would, without a window: each frame the players work their
+// pads, then processEvents and the frame's own key handling.
+TEST_F(Shell, TwoControllersChooseAndRaceAWholeRace) {
+    ControllerSupport sdl;
+    ASSERT_TRUE(sdl.ok) << SDL_GetError();
+    VirtualPad padA, padB;
+    ASSERT_TRUE(padA.ok() && padB.ok()) << SDL_GetError();
+
+    // The menu, entered as the game shell enters it.
+    menuSelTrack = 0;
+    menuSelCar[0] = menuSelCar[1] = 0;
+    trackSelected = carSelected[0] = carSelected[1] = 0;
+    resetMenuKeys();
+    auto menuFrame = [] {
+        processEvents();
+        processMenuKeys();
+    };
+    menuFrame();
+    auto tap = [&](VirtualPad& pad, SDL_GameControllerButton b) {
+        pad.button(b, true);
+        menuFrame();
+        pad.button(b, false);
+        menuFrame();
+    };
+    auto flickDown = [&](VirtualPad& pad) {
+        pad.stick(SDL_CONTROLLER_AXIS_LEFTY, SDL_JOYSTICK_AXIS_MAX);
+        menuFrame();
+        pad.stick(SDL_CONTROLLER_AXIS_LEFTY, 0);
+        menuFrame();
+    };
+    flickDown(padB);                            // boul -> suburb
+    tap(padA, SDL_CONTROLLER_BUTTON_DPAD_DOWN); // suburb -> iron
+    tap(padA, SDL_CONTROLLER_BUTTON_DPAD_UP);   // back to suburb
+    EXPECT_EQ(menuSelTrack, 1);
+    EXPECT_EQ(trackSelected, 0);
+    tap(padA, SDL_CONTROLLER_BUTTON_DPAD_RIGHT); // A confirms the track, as D does
+    ASSERT_EQ(trackSelected, 1);
+    tap(padA, SDL_CONTROLLER_BUTTON_DPAD_DOWN); // A: trabant
+    flickDown(padB);                            // B: trabant
+    flickDown(padB);                            // B: beetle
+    tap(padA, SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+    EXPECT_EQ(carSelected[0], 1);
+    EXPECT_EQ(carSelected[1], 0);
+    tap(padB, SDL_CONTROLLER_BUTTON_BACK); // Back is Escape: to the tracks
+    EXPECT_EQ(trackSelected, 0);
+    EXPECT_EQ(getQuit(), 0);
+    tap(padB, SDL_CONTROLLER_BUTTON_START); // Start is Enter: the track again
+    tap(padB, SDL_CONTROLLER_BUTTON_START); // and both cars at once
+    ASSERT_TRUE(carSelected[0] && carSelected[1]);
+    EXPECT_EQ(menuSelCar[0], 1);
+    EXPECT_EQ(menuSelCar[1], 2);
+
+    // The race: A on the stick and triggers, B on the D-pad and face buttons. A stick
+    // cannot hold left and right at once, so a driver who wants to hold its steering lets
+    // go and catches it again, as a player on a pad does.
+    std::vector<unsigned char> fb(SCREEN_BYTES);
+    setupRace(fb.data());
+    ASSERT_EQ(track, suburbTrack.steps.get());
+    const RaceDriver driverA = {-0.5f, 9.0f}, driverB = {0.5f, 8.5f};
+    int frames = 0;
+    bool escaped = false;
+    for (; frames < 20 * 60 * 10 && !getExitToMenu() && !escaped; ++frames) {
+        const DriverKeys a = driverA.decide(playerA, track, trackSize);
+        padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, a.accelerate ? SDL_JOYSTICK_AXIS_MAX : 0);
+        padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERLEFT, a.brake ? SDL_JOYSTICK_AXIS_MAX : 0);
+        const int steer = a.left ? SDL_JOYSTICK_AXIS_MIN : SDL_JOYSTICK_AXIS_MAX;
+        padA.stick(SDL_CONTROLLER_AXIS_LEFTX, a.left == a.right ? 0 : steer);
+        const DriverKeys b = driverB.decide(playerB, track, trackSize);
+        padB.button(SDL_CONTROLLER_BUTTON_A, b.accelerate);
+        padB.button(SDL_CONTROLLER_BUTTON_X, b.brake);
+        padB.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, b.left && !b.right);
+        padB.button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, b.right && !b.left);
+
+        processEvents();
+        unsigned char pressed, code;
+        while (getKeyEvent(&pressed, &code))
+            escaped |= !pressed && code == SC_ESCAPE;
+        simStep(playerA, playerB, track, trackSize);
+    }
+    EXPECT_FALSE(escaped);
+    ASSERT_TRUE(getExitToMenu()) << "no return to the menu after " << frames << " frames";
+    EXPECT_EQ(playerA.place + playerB.place, 3) << "a winner and a second";
+    const Player& winner = playerA.place == 1 ? playerA : playerB;
+    const Player& second = playerA.place == 1 ? playerB : playerA;
+    EXPECT_EQ(winner.laps, 4) << "three whole laps";
+    EXPECT_GE(second.laps, 3) << "the second car was driven too, into its last lap at least";
+    std::printf("[ pads ] race over after %.1f s, won by player %c, the other on lap %d\n",
+                frames / 20.0, playerA.place == 1 ? 'A' : 'B', second.laps);
+
+    // Unplugged at the end of the run-out: nothing stays held.
+    padA.unplug();
+    padB.unplug();
+    processEvents();
+    for (uint8_t code : {SC_LSHIFT, SC_LCTRL, SC_A, SC_D, SC_RSHIFT, SC_RCTRL, SC_LEFT, SC_RIGHT})
+        EXPECT_EQ(getKeyState(code), 0) << int(code);
+    menuSelTrack = 0;
+    menuSelCar[0] = menuSelCar[1] = 0;
+}
+
+// With the computer on B, whatever player B holds, on the keyboard or on the second pad,
+// reaches the held-key table but not the race: B's car goes exactly as it goes untouched.
+TEST_F(Shell, WhileTheComputerDrivesBPlayerBsKeysAndPadDoNothingInTheRace) {
+    ControllerSupport sdl;
+    ASSERT_TRUE(sdl.ok) << SDL_GetError();
+    VirtualPad padA, padB;
+    ASSERT_TRUE(padA.ok() && padB.ok()) << SDL_GetError();
+    auto pushKey = [](Uint32 type, SDL_Keycode sym) {
+        SDL_Event e = {};
+        e.type = type;
+        e.key.type = type;
+        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.key.keysym.sym = sym;
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    };
+    const SDL_Keycode bKeys[] = {SDLK_DOWN, SDLK_LEFT, SDLK_RCTRL};
+    const SDL_GameControllerButton bButtons[] = {SDL_CONTROLLER_BUTTON_X,
+                                                 SDL_CONTROLLER_BUTTON_DPAD_LEFT};
+
+    menuSelTrack = 2;
+    menuSelCar[0] = 0;
+    menuSelCar[1] = 1;
+    menuComputerB = 1;
+    std::vector<unsigned char> fb(SCREEN_BYTES);
+    auto race = [&](bool bHolds) {
+        for (SDL_Keycode k : bKeys)
+            pushKey(bHolds ? SDL_KEYDOWN : SDL_KEYUP, k);
+        for (SDL_GameControllerButton b : bButtons)
+            padB.button(b, bHolds);
+        processEvents();
+        EXPECT_EQ(getKeyState(SC_DOWN) != 0, bHolds);
+        EXPECT_EQ(getKeyState(SC_RCTRL) != 0, bHolds) << "pad B's X brakes as right Ctrl";
+        std::srand(7); // the same sides of the grid both times
+        setupRace(fb.data());
+        EXPECT_TRUE(isComputerDriver(1));
+        std::vector<Player> trail;
+        for (int frame = 0; frame < 400; ++frame) {
+            padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
+            processEvents();
+            unsigned char pressed, code;
+            while (getKeyEvent(&pressed, &code)) {
+            }
+            simStep(playerA, playerB, track, trackSize);
+            trail.push_back(playerB);
+        }
+        return trail;
+    };
+    const std::vector<Player> untouched = race(false);
+    const std::vector<Player> held = race(true);
+    ASSERT_EQ(untouched.size(), held.size());
+    EXPECT_EQ(std::memcmp(untouched.data(), held.data(), held.size() * sizeof(Player)), 0);
+    EXPECT_GT(held.back().z, 100.0f) << "the computer drove B away from the grid";
+
+    for (SDL_Keycode k : bKeys)
+        pushKey(SDL_KEYUP, k);
+    padA.unplug();
+    padB.unplug();
+    processEvents();
+    menuComputerB = 0;
+    setComputerDriver(1, false);
+    menuSelTrack = 0;
+    menuSelCar[0] = menuSelCar[1] = 0;
 }
 
 } // namespace

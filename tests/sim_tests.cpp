@@ -1,9 +1,10 @@
 // The race simulation: tables, motion, drift, laps, collisions, the race timeline with
 // its sounds, and whole races between two scripted drivers on the real tracks.
 #include "assets.h"
-#include "fake_keys.h"
-#include "fake_sound.h"
+#include "doubles/fake_keys.h"
+#include "doubles/fake_sound.h"
 #include "main.h"
+#include "race_driver.h"
 #include "sdltk.h"
 #include "sim.h"
 
@@ -653,34 +654,17 @@ TEST_F(Race, CrashSoundComesBeforeTheEngines) {
 
 namespace {
 
-// A simple driver: full throttle on straights, braking down to its cornering speed before
-// bends, steering against the drift of the bend and towards its line across the road.
+// The scripted driver at the keyboard.
 struct Driver {
-    float line;        // x it aims for
-    float cornerSpeed; // steps per second through bends
+    RaceDriver brain;
     uint8_t left, right, accelerate, brake;
 
     void drive(const Player& p, const unsigned int* track, unsigned int n) const {
-        auto curveAt = [&](double z) {
-            long long k = static_cast<long long>(std::floor(z)) % n;
-            return stepCurve(track[k < 0 ? k + n : k]);
-        };
-        double v = p.speed;
-        // Distance needed to brake down to the cornering speed, plus a margin.
-        double lookahead = v > cornerSpeed ? (v * v - cornerSpeed * cornerSpeed) / 22.0 + 1 : 2;
-        bool bendAhead = false;
-        for (double d = 0; d <= lookahead && !bendAhead; d += 1.0)
-            bendAhead = curveAt(p.z + d) != 0;
-        fakeKeys[accelerate] = !bendAhead || v < cornerSpeed;
-        fakeKeys[brake] = bendAhead && v > cornerSpeed + 0.5;
-
-        // Steering takes a few steps to build up: look a little ahead for the bend.
-        int curve = curveAt(p.z + v * 0.2);
-        double want = -31.0 * curve + 12.0 * (p.x - line);
-        want = std::max(-45.0, std::min(45.0, want));
-        bool goLeft = p.steer<want - 1.5, goRight = p.steer> want + 1.5;
-        fakeKeys[left] = goLeft || !goRight;
-        fakeKeys[right] = goRight || !goLeft;
+        const DriverKeys keys = brain.decide(p, track, n);
+        fakeKeys[accelerate] = keys.accelerate;
+        fakeKeys[brake] = keys.brake;
+        fakeKeys[left] = keys.left;
+        fakeKeys[right] = keys.right;
     }
 };
 
@@ -695,15 +679,14 @@ TEST(WholeRace, ScriptedDriversFinishThreeLapsOnEveryTrack) {
     const Case cases[] = {{"boul", boulSegm, BOUL_SEGMENTS},
                           {"suburb", suburbSegm, SUBURB_SEGMENTS},
                           {"iron", ironSegm, IRON_SEGMENTS}};
-    const Driver drivers[2] = {{-0.5f, 9.0f, SC_A, SC_D, SC_W, SC_S},
-                               {0.5f, 8.5f, SC_LEFT, SC_RIGHT, SC_UP, SC_DOWN}};
+    const Driver drivers[2] = {{{-0.5f, 9.0f}, SC_A, SC_D, SC_W, SC_S},
+                               {{0.5f, 8.5f}, SC_LEFT, SC_RIGHT, SC_UP, SC_DOWN}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        unsigned int n = 0;
-        generateTrack(nullptr, &n, c.segm, c.count);
-        std::vector<unsigned int> steps(n);
-        n = 0;
-        ASSERT_EQ(generateTrack(steps.data(), &n, c.segm, c.count), TRACK_OK);
+        Track loop;
+        ASSERT_EQ(expandTrack(loop, c.segm, c.count), TRACK_OK);
+        unsigned int* steps = loop.steps.get();
+        const unsigned int n = loop.size;
 
         releaseAllKeys();
         Player p[2] = {makePlayer(-2.0f, -5.0f), makePlayer(2.0f, -5.0f)};
@@ -711,11 +694,11 @@ TEST(WholeRace, ScriptedDriversFinishThreeLapsOnEveryTrack) {
         std::vector<int> crossings[2];
         int crashes = 0, finishStep = 0, exitStep = 0;
         for (int s = 1; s <= 20 * 60 * 10 && !exitStep; s++) {
-            drivers[0].drive(p[0], steps.data(), n);
-            drivers[1].drive(p[1], steps.data(), n);
+            drivers[0].drive(p[0], steps, n);
+            drivers[1].drive(p[1], steps, n);
             int lapsBefore[2] = {p[0].laps, p[1].laps};
             soundCalls.clear();
-            simStep(p[0], p[1], steps.data(), n);
+            simStep(p[0], p[1], steps, n);
             for (const SoundCall& call : soundCalls)
                 crashes += call.op == SoundOp::Crash;
             for (int i = 0; i < 2; i++) {

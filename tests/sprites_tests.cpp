@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -88,8 +89,8 @@ TEST(SpriteRuns, AreMaximalOpaqueSpansRowByRow) {
         Sprite counted;
         counted.width = s.width;
         counted.height = s.height;
-        counted.pixels = new unsigned char[w * h];
-        std::memcpy(counted.pixels, s.pixels, w * h);
+        counted.pixels.reset(new unsigned char[w * h]);
+        std::memcpy(counted.pixels.get(), s.pixels.get(), w * h);
         initSpriteRun(counted);
         EXPECT_EQ(counted.runCount, c.runs.size());
         EXPECT_EQ(counted.runs, nullptr);
@@ -111,7 +112,7 @@ TEST(SpriteDecode, ReplacesBodyShadesUnlessAskedToKeepThem) {
     for (const Case& c : cases) {
         Sprite s;
         initSprite(s, src.data(), 5, 1, c.c1, c.c2);
-        EXPECT_EQ(std::vector<unsigned char>(s.pixels, s.pixels + 5), c.expect)
+        EXPECT_EQ(std::vector<unsigned char>(s.pixels.get(), s.pixels.get() + 5), c.expect)
             << int(c.c1) << "/" << int(c.c2);
         EXPECT_EQ(s.row, 0);
     }
@@ -121,7 +122,7 @@ TEST(SpriteDecode, MirroredSpriteReversesEveryRowAndItsRuns) {
     const std::vector<signed char> src = picture({"1234.", "..9.."});
     Sprite s;
     initSpriteHflip(s, src.data(), 5, 2, 7, T);
-    EXPECT_EQ(std::vector<unsigned char>(s.pixels, s.pixels + 10),
+    EXPECT_EQ(std::vector<unsigned char>(s.pixels.get(), s.pixels.get() + 10),
               (std::vector<unsigned char>{T, 4, 3, 2, 7, T, T, 9, T, T}));
     EXPECT_EQ(runsOf(s), (std::vector<Span>{{1, 0, 4}, {2, 1, 1}}));
 }
@@ -322,7 +323,7 @@ TEST_F(GameSprites, ArrowHasOneRunPerRowAndItsMirrorPointsRight) {
     EXPECT_EQ(right[4], (Span{0, 4, 19}));
 }
 
-TEST_F(GameSprites, EveryVariantPaintsTheBodyShadesInItsOwnColours) {
+TEST_F(GameSprites, EachLeanShowsItsVariantsCarTurningThatWayInItsColours) {
     // Dark and light body colour of each variant, 2 x car + player.
     const unsigned char colours[CAR_VARIANTS][2] = {{4, 12},  {3, 11}, {1, 9},
                                                     {14, 14}, {2, 10}, {5, 13}};
@@ -338,28 +339,29 @@ TEST_F(GameSprites, EveryVariantPaintsTheBodyShadesInItsOwnColours) {
             unsigned char u = static_cast<unsigned char>(sv);
             return u == 1 ? colours[v][0] : u == 9 ? colours[v][1] : u;
         };
-        const Sprite& full = cars[v].sizes[CAR_FULL_SIZE];
-        for (int r = 0; r < CAR_H; ++r)
-            for (int j = 0; j < CAR_HALF_W; ++j) {
-                ASSERT_EQ(pixel(full, j, r), paint(halves[car][r * CAR_HALF_W + j])) << v;
-                ASSERT_EQ(pixel(full, 59 - j, r), pixel(full, j, r)) << v;
-            }
-        struct Pose {
-            const Sprite& left;
-            const Sprite& right;
-            const signed char* src;
-            int w;
-        };
-        const Pose poses[2] = {{carsL[v], carsR[v], turns[car], turnW[car]},
-                               {carsLL[v], carsRR[v], hards[car], hardW[car]}};
-        for (const Pose& p : poses) {
-            ASSERT_EQ(p.left.width, p.w);
-            ASSERT_EQ(p.right.width, p.w);
-            ASSERT_EQ(p.left.height, CAR_H);
+        // The picture the art gives for a lean: straight ahead the half and its mirror
+        // image; turning, the turn (or hard turn) as drawn for the left, mirrored for the
+        // right.
+        for (int lean = -2; lean <= 2; ++lean) {
+            SCOPED_TRACE(testing::Message() << "variant " << v << " lean " << lean);
+            const Sprite* pose = spriteSet[v].poses[lean + 2];
+            ASSERT_NE(pose, nullptr);
+            const signed char* src = lean == 0             ? halves[car]
+                                     : std::abs(lean) == 1 ? turns[car]
+                                                           : hards[car];
+            const int w = lean == 0             ? 2 * CAR_HALF_W
+                          : std::abs(lean) == 1 ? turnW[car]
+                                                : hardW[car];
+            ASSERT_EQ(pose->width, w);
+            ASSERT_EQ(pose->height, CAR_H);
             for (int r = 0; r < CAR_H; ++r)
-                for (int x = 0; x < p.w; ++x) {
-                    ASSERT_EQ(pixel(p.left, x, r), paint(p.src[r * p.w + x])) << v;
-                    ASSERT_EQ(pixel(p.right, p.w - 1 - x, r), pixel(p.left, x, r)) << v;
+                for (int x = 0; x < w; ++x) {
+                    signed char art;
+                    if (lean == 0)
+                        art = src[r * CAR_HALF_W + (x < CAR_HALF_W ? x : w - 1 - x)];
+                    else
+                        art = src[r * w + (lean < 0 ? x : w - 1 - x)];
+                    ASSERT_EQ(pixel(*pose, x, r), paint(art)) << "(" << x << ", " << r << ")";
                 }
         }
         // The cars are painted at all: the art uses both body shades.
@@ -368,17 +370,10 @@ TEST_F(GameSprites, EveryVariantPaintsTheBodyShadesInItsOwnColours) {
             shaded += halves[car][i] == 1 || halves[car][i] == 9;
         EXPECT_GT(shaded, 0) << "car " << car;
     }
-}
-
-TEST_F(GameSprites, SpriteSetsHoldTheFivePosesOfTheirVariant) {
-    for (int v = 0; v < CAR_VARIANTS; ++v) {
-        const SpriteSet& set = spriteSet[v];
-        EXPECT_EQ(set.poses[0], &carsLL[v]);
-        EXPECT_EQ(set.poses[1], &carsL[v]);
-        EXPECT_EQ(set.poses[2], &cars[v].sizes[CAR_FULL_SIZE]);
-        EXPECT_EQ(set.poses[3], &carsR[v]);
-        EXPECT_EQ(set.poses[4], &carsRR[v]);
-    }
+    // The other player's car, seen from behind, is the same straight-ahead picture.
+    for (int v = 0; v < CAR_VARIANTS; ++v)
+        EXPECT_EQ(0, std::memcmp(cars[v].sizes[CAR_FULL_SIZE].pixels.get(),
+                                 spriteSet[v].poses[2]->pixels.get(), 2 * CAR_HALF_W * CAR_H));
 }
 
 TEST_F(GameSprites, BackgroundsRepeatTheirFirst160ColumnsAfterColumn600) {
@@ -396,8 +391,9 @@ TEST_F(GameSprites, BackgroundsRepeatTheirFirst160ColumnsAfterColumn600) {
 TEST(Dashboard, IsDrawnAtBothViewsAndNowhereElse) {
     std::vector<unsigned char> fb(SCREEN_BYTES, SENTINEL), want(SCREEN_BYTES, SENTINEL);
     initialHudDraw(fb.data());
-    for (int origin : {30, 191})
+    const ViewPos at = VIEW_LAYOUT.hud;
+    for (int origin : {at.x, RIGHT_VIEW_OFFSET + at.x})
         for (int r = 0; r < HUD_H; ++r)
-            std::memcpy(&want[(156 + r) * SCREEN_W + origin], hudData + r * HUD_W, HUD_W);
+            std::memcpy(&want[(at.y + r) * SCREEN_W + origin], hudData + r * HUD_W, HUD_W);
     EXPECT_EQ(fb, want);
 }

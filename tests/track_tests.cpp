@@ -11,18 +11,11 @@ namespace {
 constexpr uint8_t S = 0; // straight
 constexpr uint8_t C = 1; // curve
 
-// Expands a layout the way start-up does: a counting pass, then a filling pass.
+// Expands a layout the way start-up does.
 std::vector<unsigned int> expand(const std::vector<TrSegm>& segs) {
-    unsigned int count = 0;
-    EXPECT_EQ(generateTrack(nullptr, &count, segs.data(), static_cast<unsigned short>(segs.size())),
-              TRACK_OK);
-    std::vector<unsigned int> steps(count);
-    unsigned int filled = 0;
-    EXPECT_EQ(
-        generateTrack(steps.data(), &filled, segs.data(), static_cast<unsigned short>(segs.size())),
-        TRACK_OK);
-    EXPECT_EQ(filled, count);
-    return steps;
+    Track t;
+    EXPECT_EQ(expandTrack(t, segs.data(), static_cast<unsigned short>(segs.size())), TRACK_OK);
+    return std::vector<unsigned int>(t.steps.get(), t.steps.get() + t.size);
 }
 
 // Each heading follows from the step before and its curvature (-1 turns left), round
@@ -105,19 +98,6 @@ TEST(CompiledLayouts, ExpandToClosedLoopsOfTheRightLength) {
         EXPECT_EQ(net, -72);
         expectContinuousHeadings(steps);
     }
-}
-
-TEST(CompiledLayouts, SampleRowsAsLaidOut) {
-    const TrSegm& iron40 = ironSegm[40];
-    EXPECT_EQ(iron40.type, C);
-    EXPECT_EQ(iron40.value, -60);
-    EXPECT_EQ(iron40.marking, 2);
-    EXPECT_EQ(iron40.ground, 6);
-    EXPECT_EQ(boulSegm[28].value, -5);
-    EXPECT_EQ(boulSegm[29].value, 30);
-    EXPECT_EQ(suburbSegm[1].value, 92);
-    EXPECT_EQ(suburbSegm[14].ground, 10);
-    EXPECT_EQ(suburbSegm[42].marking, 3);
 }
 
 TEST(GenerateTrack, CurveStepsHeadingsAndKerbs) {
@@ -241,27 +221,40 @@ TEST(GenerateTrack, ResultCodesAndNothingWrittenOnFailure) {
     EXPECT_EQ(pos, 7u);
 }
 
-TEST(GenerateTrack, StartUpBuildsTheThreeOwnedTracks) {
-    struct Build {
-        Track& t;
-        const TrSegm* segm;
-        unsigned short count;
-        unsigned int size;
+TEST(ExpandTrack, FillsExactlyTheCountedStepsAndReplacesWhatTheTrackHeld) {
+    Track t;
+    const std::vector<TrSegm> layouts[] = {
+        {boulSegm, boulSegm + BOUL_SEGMENTS},
+        {ironSegm, ironSegm + IRON_SEGMENTS},
+        {{S, 3, 1, 5}},
     };
-    const Build builds[] = {{suburbTrack, suburbSegm, SUBURB_SEGMENTS, 754},
-                            {boulTrack, boulSegm, BOUL_SEGMENTS, 510},
-                            {ironTrack, ironSegm, IRON_SEGMENTS, 745}};
-    for (const Build& b : builds) {
-        ASSERT_EQ(b.t.steps, nullptr);
-        generateTrack(nullptr, &b.t.size, b.segm, b.count);
-        b.t.steps = new unsigned int[b.t.size];
-        b.t.size = 0;
-        generateTrack(b.t.steps, &b.t.size, b.segm, b.count);
-        EXPECT_EQ(b.t.size, b.size);
+    for (const std::vector<TrSegm>& layout : layouts) {
+        const unsigned short count = static_cast<unsigned short>(layout.size());
+        unsigned int counted = 0;
+        ASSERT_EQ(generateTrack(nullptr, &counted, layout.data(), count), TRACK_OK);
+        // Filled into a larger buffer, the records end where the count says.
+        std::vector<unsigned int> filled(counted + 4, 0xDEADBEEF);
+        unsigned int pos = 0;
+        ASSERT_EQ(generateTrack(filled.data(), &pos, layout.data(), count), TRACK_OK);
+        ASSERT_EQ(pos, counted);
+        EXPECT_EQ(filled[counted], 0xDEADBEEFu);
+        filled.resize(counted);
+
+        // Into the same Track each time: the earlier table is released (the sanitizer
+        // build's leak checker watches), the new one holds exactly these records.
+        ASSERT_EQ(expandTrack(t, layout.data(), count), TRACK_OK);
+        ASSERT_EQ(t.size, counted);
+        EXPECT_EQ(std::vector<unsigned int>(t.steps.get(), t.steps.get() + t.size), filled);
     }
-    // The globals release their tables at exit; a local one does so at scope end (the
-    // leak checker of the sanitizer build watches both).
-    Track local;
-    local.steps = new unsigned int[4]{};
-    local.size = 4;
+}
+
+TEST(ExpandTrack, AnInvalidLayoutLeavesTheTrackEmpty) {
+    Track t;
+    ASSERT_EQ(expandTrack(t, boulSegm, BOUL_SEGMENTS), TRACK_OK);
+    const TrSegm bad[] = {{C, 42, 2, 0}, {C, 318, 2, 0}};
+    EXPECT_EQ(expandTrack(t, bad, 2), TRACK_NOT_MULTIPLE_OF_5);
+    EXPECT_EQ(t.size, 0u);
+    EXPECT_EQ(t.steps, nullptr) << "no stale table left behind a size of 0";
+    EXPECT_EQ(expandTrack(t, bad, 0), TRACK_EMPTY);
+    EXPECT_EQ(t.size, 0u);
 }

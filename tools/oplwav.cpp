@@ -161,12 +161,12 @@ int main(int argc, char** argv) {
 
     // The chip runs at its native rate; the frame count of each wait comes from the time
     // elapsed since the start, so rounding never accumulates.
-    Opl3Chip chip(0);
+    Opl3Chip model(0);
     uint64_t elapsedMs = 0, framesDone = 0;
     std::vector<uint8_t> buffer;
     for (const Command& cmd : commands) {
         if (!cmd.isWait) {
-            chip.Port(static_cast<unsigned short>(cmd.reg), static_cast<unsigned char>(cmd.val));
+            model.Port(static_cast<unsigned short>(cmd.reg), static_cast<unsigned char>(cmd.val));
             continue;
         }
         elapsedMs += cmd.ms;
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
         buffer.clear();
         for (; framesDone < target; ++framesDone) {
             short left, right;
-            chip.Sample(&left, &right);
+            model.Sample(&left, &right);
             put16(buffer, static_cast<uint16_t>(left));
             put16(buffer, static_cast<uint16_t>(right));
         }

@@ -21,14 +21,6 @@
 #include <string>
 #include <vector>
 
-// No window is opened here; the device, when one is, is opened by this tool itself.
-uint32_t audioDevice = 0;
-
-// The simulation is linked only for its engine pitch table; no key is ever held.
-unsigned char getKeyState(unsigned char) {
-    return 0;
-}
-
 namespace {
 
 constexpr int STEP_FRAMES = AUDIO_RATE / 20; // one simulation step, 1/20 s
@@ -153,14 +145,7 @@ int playDemo() {
         std::fprintf(stderr, "sfxwav: SDL audio: %s\n", SDL_GetError());
         return 1;
     }
-    SDL_AudioSpec want, have;
-    SDL_memset(&want, 0, sizeof want);
-    want.freq = AUDIO_RATE;
-    want.format = AUDIO_S16LSB;
-    want.channels = 2;
-    want.samples = AUDIO_FRAMES;
-    want.callback = oplEmulationCallback;
-    audioDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    audioDevice = openFmAudioDevice();
     if (audioDevice == 0) {
         std::fprintf(stderr, "sfxwav: no audio device: %s\n", SDL_GetError());
         SDL_Quit();

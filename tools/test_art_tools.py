@@ -1,4 +1,4 @@
-"""Tests of the art pipeline: PNG reading and writing, and the table converter."""
+"""Tests of the art pipeline: the palette file, PNG reading and writing, the table converter."""
 
 import io
 import os
@@ -11,6 +11,7 @@ from contextlib import redirect_stderr, redirect_stdout
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import art2c  # noqa: E402
+import palette  # noqa: E402
 import pngio  # noqa: E402
 
 
@@ -43,6 +44,50 @@ def editor_png(path, w, h, depth, palette, alpha, rows, filters):
 def read(path):
     with open(path) as f:
         return f.read()
+
+
+class PaletteTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.path = os.path.join(self.dir.name, "p.gpl")
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def write(self, text):
+        with open(self.path, "w") as f:
+            f.write(text)
+
+    def test_reads_the_colours_in_order_past_header_fields_and_comments(self):
+        lines = ["GIMP Palette", "Name: test", "Columns: 4", "#", "# a comment", ""]
+        lines += [f"{i} {2 * i} {255 - i}\tcolour {i}" for i in range(16)]
+        self.write("\n".join(lines) + "\n")
+        entries = palette.read_gpl(self.path)
+        self.assertEqual(entries[0], ((0, 0, 255), "colour 0"))
+        self.assertEqual(entries[15], ((15, 30, 240), "colour 15"))
+
+    def test_refuses_anything_but_sixteen_colours(self):
+        colour = "1 2 3\tc\n"
+        cases = [("not a palette", "JASC-PAL\n" + colour * 16, "not a GIMP palette"),
+                 ("fifteen colours", "GIMP Palette\n" + colour * 15, "15 colours"),
+                 ("seventeen colours", "GIMP Palette\n" + colour * 17, "17 colours"),
+                 ("a value above 255", "GIMP Palette\n" + colour * 15 + "1 256 3\n",
+                  "three values 0..255"),
+                 ("words for numbers", "GIMP Palette\n" + colour * 15 + "red green blue\n",
+                  "expected 'red green blue name'")]
+        for label, text, message in cases:
+            with self.subTest(label):
+                self.write(text)
+                with self.assertRaises(palette.PaletteError) as caught:
+                    palette.read_gpl(self.path)
+                self.assertIn(message, str(caught.exception))
+
+    def test_game_table_is_generated_from_the_file(self):
+        text = art2c.palette_source(palette.VGA, palette.NAMES)
+        self.assertIn("const uint32_t vga16[PALETTE_SIZE] = {\n    0xFF000000, // 0 black\n",
+                      text)
+        self.assertIn("    0xFFAA5500, // 6 brown\n", text)
+        self.assertEqual(text.count("0xFF"), 16)
 
 
 class PngIoTest(unittest.TestCase):

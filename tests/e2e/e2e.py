@@ -3,15 +3,19 @@
 with xdotool, its window captured with ImageMagick and its sound recorded with SDL's disk
 audio driver.
 
-    e2e.py --game build/zotik --xclose build/tests/xclose --out DIR SCENARIO
+    e2e.py --game build/zotik --xclose build/tests/xclose [--xframes build/tests/xframes]
+           --out DIR SCENARIO
 
-Scenarios: badarg, title, race, sound, swap, mute, computer. Exit status 0 when every check
-passed.
+Scenarios: badarg, title, race, sound, swap, mute, fullscreen, stall, computer. Exit status
+0 when every check passed. fullscreen and stall also need xframes, which records when the
+window is drawn to; fullscreen runs under the Openbox window manager (without one, an X
+window cannot go full screen).
 """
 import argparse
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -20,12 +24,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 
-VGA16 = [
-    (0x00, 0x00, 0x00), (0x00, 0x00, 0xAA), (0x00, 0xAA, 0x00), (0x00, 0xAA, 0xAA),
-    (0xAA, 0x00, 0x00), (0xAA, 0x00, 0xAA), (0xAA, 0x55, 0x00), (0xAA, 0xAA, 0xAA),
-    (0x55, 0x55, 0x55), (0x55, 0x55, 0xFF), (0x55, 0xFF, 0x55), (0x55, 0xFF, 0xFF),
-    (0xFF, 0x55, 0x55), (0xFF, 0x55, 0xFF), (0xFF, 0xFF, 0x55), (0xFF, 0xFF, 0xFF),
-]
+from palette import VGA as VGA16  # noqa: E402  (the game's 16 colours, by index)
+
 WINDOW_W, WINDOW_H = 640, 480
 SCREEN_W, SCREEN_H = 320, 200
 
@@ -40,26 +40,57 @@ def check(condition, message):
     print("ok:", message)
 
 
-class Screen:
-    """A captured window, read back as the game's 320 x 200 palette indices."""
+def fit_picture(width, height):
+    """Where the game's picture belongs on an output of this size: the largest 4:3
+    rectangle, centred (x, y, w, h)."""
+    w, h = width, width * 3 // 4
+    if h > height:
+        w, h = height * 4 // 3, height
+    return ((width - w) // 2, (height - h) // 2, w, h)
 
-    def __init__(self, path):
+
+class Screen:
+    """A captured window or screen, read back as the game's 320 x 200 palette indices
+    from the centre of each of its pixels as shown in the rectangle rect (x, y, w, h)."""
+
+    def __init__(self, path, size=(WINDOW_W, WINDOW_H), rect=None):
+        width, height = size
+        rect = rect or (0, 0, width, height)
         raw = subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True,
                              stdout=subprocess.PIPE).stdout
-        if len(raw) != WINDOW_W * WINDOW_H * 3:
-            raise CheckFailed("%s is not a %dx%d picture" % (path, WINDOW_W, WINDOW_H))
+        if len(raw) != width * height * 3:
+            raise CheckFailed("%s is not a %dx%d picture" % (path, width, height))
         self.rgb = raw
+        self.size = size
+        self.rect = rect
         lookup = {c: i for i, c in enumerate(VGA16)}
         self.index = []
         self.foreign = 0  # window pixels that are no VGA colour
+        rx, ry, rw, rh = rect
         for y in range(SCREEN_H):
-            wy = int((y + 0.5) * WINDOW_H / SCREEN_H)
+            wy = ry + int((y + 0.5) * rh / SCREEN_H)
             for x in range(SCREEN_W):
-                o = (wy * WINDOW_W + 2 * x + 1) * 3
+                wx = rx + int((x + 0.5) * rw / SCREEN_W)
+                o = (wy * width + wx) * 3
                 c = (raw[o], raw[o + 1], raw[o + 2])
                 if c not in lookup:
                     self.foreign += 1
                 self.index.append(lookup.get(c, -1))
+
+    def outside_black(self):
+        """The share of the pixels outside rect that are pure black."""
+        width, height = self.size
+        rx, ry, rw, rh = self.rect
+        black = total = 0
+        for y in range(0, height, 2):
+            row = y * width
+            for x in range(0, width, 2):
+                if rx <= x < rx + rw and ry <= y < ry + rh:
+                    continue
+                o = (row + x) * 3
+                total += 1
+                black += self.rgb[o:o + 3] == b"\0\0\0"
+        return black / float(total) if total else 1.0
 
     def at(self, x, y):
         return self.index[y * SCREEN_W + x]
@@ -73,28 +104,48 @@ class Screen:
 
 
 class Game:
-    """Xvfb plus one running game."""
+    """Xvfb (with a window manager if asked) plus one running game."""
 
-    def __init__(self, args, extra_args=(), name="game"):
+    def __init__(self, args, extra_args=(), name="game", screen=(800, 600), wm=False):
         self.args = args
         self.out = args.out
         self.name = name
+        self.screen = screen
+        self.wm = None
         self.audio = os.path.join(self.out, name + "-audio.raw")
         if os.path.exists(self.audio):
             os.remove(self.audio)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % screen,
+             "-nolisten", "tcp"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as f:
             self.display = ":" + f.readline().strip()
         self.env = dict(os.environ, DISPLAY=self.display, SDL_AUDIODRIVER="disk",
                         SDL_DISKAUDIOFILE=self.audio)
+        if wm:
+            self.start_window_manager()
         self.log = open(os.path.join(self.out, name + ".log"), "w")
         self.proc = subprocess.Popen([args.game] + list(extra_args), env=self.env,
                                      stdout=self.log, stderr=subprocess.STDOUT)
         self.window = self.wait_window()
+
+    def start_window_manager(self, timeout=20.0):
+        """Openbox with no key bindings of its own; returns once it manages the screen."""
+        ready = os.path.join(self.out, self.name + "-wm-ready")
+        if os.path.exists(ready):
+            os.remove(ready)
+        self.wm = subprocess.Popen(
+            ["openbox", "--sm-disable", "--config-file", os.path.join(HERE, "openbox-rc.xml"),
+             "--startup", "touch " + ready],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        end = time.time() + timeout
+        while not os.path.exists(ready):
+            if self.wm.poll() is not None or time.time() > end:
+                raise CheckFailed("the window manager (openbox) did not start")
+            time.sleep(0.05)
 
     def run(self, *cmd, capture=False):
         result = subprocess.run(list(cmd), env=self.env, check=True,
@@ -142,10 +193,45 @@ class Game:
         for name in names:
             self.run("xdotool", "keyup", name)
 
+    def wait_geometry(self, size, timeout=5.0):
+        """True once the window has this size (a switch goes through the window manager)."""
+        end = time.time() + timeout
+        while time.time() < end:
+            if self.geometry() == size:
+                time.sleep(0.3)  # a few frames at the new size
+                return True
+            time.sleep(0.05)
+        return False
+
     def shot(self, name):
         path = os.path.join(self.out, name + ".png")
         self.run("import", "-window", self.window, path)
         return path, Screen(path)
+
+    def shot_screen(self, name):
+        """The whole screen, read as a full-screen game shows its picture."""
+        path = os.path.join(self.out, name + ".png")
+        self.run("import", "-window", "root", path)
+        return path, Screen(path, self.screen, fit_picture(*self.screen))
+
+    def record_frames(self, seconds):
+        """Starts recording when the window is drawn to; frames() collects the result.
+        Nothing may grab the X server meanwhile (a screenshot would stall the game)."""
+        if not self.args.xframes:
+            raise CheckFailed("this scenario needs --xframes")
+        return subprocess.Popen([self.args.xframes, self.window, str(seconds)], env=self.env,
+                                stdout=subprocess.PIPE)
+
+    def frames(self, recorder):
+        """The server times (ms) at which the whole window was drawn: one per frame."""
+        out = recorder.communicate(timeout=60)[0].decode()
+        sizes = {(WINDOW_W, WINDOW_H), self.screen}
+        times = []
+        for line in out.splitlines():
+            t, w, h = (int(v) for v in line.split())
+            if (w, h) in sizes:
+                times.append(t)
+        return times
 
     def close(self, timeout=10.0):
         """Closes the window as a window manager would; returns the exit status."""
@@ -161,6 +247,9 @@ class Game:
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+        if self.wm:
+            self.wm.terminate()
+            self.wm.wait()
         self.xvfb.terminate()
         self.xvfb.wait()
         self.log.close()
@@ -169,6 +258,12 @@ class Game:
         self.log.flush()
         with open(self.log.name) as f:
             return f.read()
+
+    def printed(self):
+        """The lines the game printed, without SDL's own notes on the disk audio driver
+        that records the sound."""
+        return [line for line in self.output().splitlines()
+                if "SDL disk i/o audio driver" not in line and "Writing to file" not in line]
 
 
 def title_picture():
@@ -219,9 +314,7 @@ def scenario_title(args):
         check(menu.share(7) > 0.5, "Enter leaves the title for the menu (grey ground)")
         status = game.close()
         check(status == 0, "closing the window ends the game with status 0 (got %s)" % status)
-        # SDL itself announces the disk audio driver used for recording; nothing else.
-        printed = [line for line in game.output().splitlines()
-                   if "SDL disk i/o audio driver" not in line and "Writing to file" not in line]
+        printed = game.printed()
         check(printed == [], "the game prints nothing on a clean run: %r" % printed)
     finally:
         game.stop()
@@ -478,6 +571,121 @@ def scenario_mute(args):
     check(data.count(0) == len(data), "with -mute every sample is silence")
 
 
+FAST_FRAME_MS = 25  # frames closer together than half a period are a catch-up burst
+
+
+def longest_fast_run(times):
+    """The most frames in a row drawn less than FAST_FRAME_MS after the one before."""
+    run = longest = 0
+    for before, after in zip(times, times[1:]):
+        run = run + 1 if after - before < FAST_FRAME_MS else 0
+        longest = max(longest, run)
+    return longest
+
+
+def check_pacing(times, seconds, what):
+    """The game kept drawing through the recording, without a burst of fast frames."""
+    gaps = [b - a for a, b in zip(times, times[1:])]
+    print("%s: %d frames in %.1f s, longest gap %d ms, longest run of fast frames %d" %
+          (what, len(times), seconds, max(gaps) if gaps else 0, longest_fast_run(times)))
+    check(len(times) >= 10 * seconds, "the game keeps drawing %s (%d frames in %.1f s)" %
+          (what, len(times), seconds))
+    check(longest_fast_run(times) <= 10, "no burst of fast frames %s (longest run %d)" %
+          (what, longest_fast_run(times)))
+
+
+def check_full_screen_picture(game, screen, what):
+    check(game.geometry() == game.screen, "%s: the window covers the %dx%d screen" %
+          ((what,) + game.screen))
+    check(screen.outside_black() == 1.0, "%s: black bars beside the 4:3 picture %s" %
+          (what, fit_picture(*game.screen)))
+    check(screen.foreign == 0, "%s: the picture inside them shows only VGA colours" % what)
+
+
+def switch_to_full_screen(game, keys, where):
+    """Presses keys (xdotool names) while the frames are recorded; checks that the game
+    went full screen with its pacing undisturbed and returns the screen it shows."""
+    recorder = game.record_frames(4.0)
+    time.sleep(1.0)
+    game.run("xdotool", "key", keys)
+    times = game.frames(recorder)
+    check(game.wait_geometry(game.screen), "%s switches to full screen %s" % (keys, where))
+    check_pacing(times, 4.0, "across %s %s" % (keys, where))
+    _, screen = game.shot_screen("fullscreen-" + where.split()[-1])
+    check_full_screen_picture(game, screen, where)
+    return screen
+
+
+def scenario_fullscreen(args):
+    game = Game(args, name="fullscreen", screen=(1280, 720), wm=True)
+    try:
+        check(game.geometry() == (WINDOW_W, WINDOW_H), "the game starts in its 640 x 480 window")
+        screen = switch_to_full_screen(game, "alt+Return", "on the title")
+        check_title_screen(screen)
+        game.run("xdotool", "key", "alt+Return")
+        check(game.wait_geometry((WINDOW_W, WINDOW_H)), "Alt+Enter again goes back to the window")
+        _, title = game.shot("title-after-fullscreen")
+        check_title_screen(title)  # so neither Enter of Alt+Enter left the title
+
+        # Escape held from the title into the menu and let go there: the menu never saw
+        # it go down, so it must not quit the game.
+        game.keydown("Escape")
+        game.key("Return")
+        game.keyup("Escape")
+        time.sleep(0.4)
+        check(game.proc.poll() is None, "an Escape pressed before the menu and released in it "
+              "does not quit the game")
+        _, menu = game.shot("menu-after-escape")
+        check(menu.share(7) > 0.5, "the menu shows after that Escape")
+
+        game.key("Return", "Return")  # the track, then both cars: the race starts
+        time.sleep(0.8)
+        race = switch_to_full_screen(game, "F11", "in a race")
+        check(race.colours(159, 0, 161, 200) == {0} and 8 in race.colours(0, 80, 159, 152) and
+              8 in race.colours(161, 80, 320, 152), "the race shows both views of the road")
+        game.keydown("w", "Up")
+        time.sleep(2.0)
+        _, later = game.shot_screen("fullscreen-race-later")
+        game.keyup("w", "Up")
+        for name, x0 in (("left", 0), ("right", 161)):
+            changed = sum(race.at(x, y) != later.at(x, y)
+                          for y in range(80, 152) for x in range(x0, x0 + 159))
+            check(changed > 100, "the race goes on in full screen: the %s car drives on "
+                  "(%d road pixels changed in 2 s)" % (name, changed))
+        game.run("xdotool", "key", "F11")
+        check(game.wait_geometry((WINDOW_W, WINDOW_H)), "F11 again goes back to the window")
+        _, window = game.shot("race-after-fullscreen")
+        check(window.colours(159, 0, 161, 200) == {0} and 8 in window.colours(0, 80, 159, 152),
+              "the race is still on in the window")
+        game.key("Escape")
+        time.sleep(0.4)
+        _, menu = game.shot("menu-after-fullscreen-race")
+        check(menu.share(7) > 0.5, "Escape still returns from the race to the menu")
+        check(game.close() == 0, "the game exits with status 0")
+        printed = game.printed()
+        check(printed == [], "nothing is printed on the way: %r" % printed)
+    finally:
+        game.stop()
+
+
+def scenario_stall(args):
+    game = Game(args, name="stall")
+    try:
+        recorder = game.record_frames(6.0)
+        time.sleep(1.0)
+        os.kill(game.proc.pid, signal.SIGSTOP)  # as a suspend or a long stall would
+        time.sleep(3.0)
+        os.kill(game.proc.pid, signal.SIGCONT)
+        times = game.frames(recorder)
+        check_pacing(times, 3.0, "around a 3 s stall")
+        resumed = [t for t in times if t > times[-1] - 1500]
+        check(20 <= len(resumed) <= 40, "after the stall the game runs at 20 frames per second "
+              "again (%d frames in its last 1.5 s)" % len(resumed))
+        check(game.close() == 0, "the game exits with status 0")
+    finally:
+        game.stop()
+
+
 SCENARIOS = {
     "badarg": scenario_badarg,
     "title": scenario_title,
@@ -485,6 +693,8 @@ SCENARIOS = {
     "sound": scenario_sound,
     "mute": scenario_mute,
     "swap": scenario_swap,
+    "fullscreen": scenario_fullscreen,
+    "stall": scenario_stall,
     "computer": scenario_computer,
 }
 
@@ -494,6 +704,7 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--game", required=True)
     parser.add_argument("--xclose", required=True)
+    parser.add_argument("--xframes", help="the frame recorder (fullscreen, stall)")
     parser.add_argument("--out", required=True)
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     args = parser.parse_args()

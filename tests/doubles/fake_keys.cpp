@@ -1,10 +1,8 @@
 #include "fake_keys.h"
 
-#include "sdltk.h"
-
 #include <cstring>
 
-unsigned char fakeKeys[256];
+unsigned char fakeKeys[SCAN_CODES];
 
 void releaseAllKeys() {
     std::memset(fakeKeys, 0, sizeof fakeKeys);

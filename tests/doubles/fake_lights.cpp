@@ -1,0 +1,9 @@
+#include "fake_lights.h"
+
+#include "sim.h"
+
+int fakeLights = 0;
+
+int getLights() {
+    return fakeLights;
+}
