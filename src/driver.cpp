@@ -24,17 +24,13 @@ namespace {
 // Steps of track looked at ahead of the car: at full speed about two and a half seconds,
 // longer than it takes to brake for any bend.
 constexpr int WINDOW = 56;
-// Half of the road width the driver plans to use (the road ends at 3.5).
+// Half of the road width the driver plans to use, a little inside ROAD_HALF_WIDTH.
 constexpr float USE_HALF_WIDTH = 3.45f;
+static_assert(USE_HALF_WIDTH < ROAD_HALF_WIDTH, "the driver plans to stay on the road");
 // How far back towards the road the driver expects to come per step when it is off it.
 constexpr float RETURN_PER_STEP = 0.2f;
 // Sideways push of one curved step, road units (the simulation's drift).
-constexpr float CURVE_PUSH = 0.6f;
-// Sideways move that steering allows per second: per step of track it is this divided by
-// speed and by the cosine of the steering angle.
-constexpr float SIDE_PER_SECOND = 4.1666665f;
-constexpr int STEER_RATE = 3;
-constexpr int STEER_LIMIT = 45;
+constexpr float CURVE_PUSH = static_cast<float>(CURVE_DRIFT);
 // Braking the driver counts on, as a share of what the brake really gives.
 constexpr float BRAKE_TRUST = 0.9f;
 // The speed it does not accelerate beyond (top speed is 24.5): it keeps a little in hand,
@@ -136,8 +132,10 @@ Plan brakeToPlan(float v, float hold) {
 
 // The most the car can move itself sideways over step k of a plan, with the steering at
 // full lock (at a speed below 1 it can move a whole road unit per step, more than needed).
+// The sideways speed limit allows, per step of track, that limit divided by the speed and
+// by the cosine of the steering angle.
 float sideAuthority(const Plan& plan, int k) {
-    constexpr float fullLock = SIDE_PER_SECOND / 0.70710678f; // cos 45 degrees
+    constexpr float fullLock = SIDE_SPEED_LIMIT / 0.70710678f; // cos 45 degrees
     return std::min(1.0f, fullLock * plan.perStep[k]);
 }
 
@@ -320,7 +318,7 @@ int steerFor(float move, float v) {
     float bestError = want;
     for (int a = STEER_RATE; a <= STEER_LIMIT; a += STEER_RATE) {
         const float tan = tableSin[a] / tableCos[a];
-        const float capped = SIDE_PER_SECOND / (std::max(v, 0.01f) * tableCos[a]);
+        const float capped = SIDE_SPEED_LIMIT / (std::max(v, 0.01f) * tableCos[a]);
         const float error = std::fabs(std::min(tan, capped) - want);
         if (error < bestError) {
             bestError = error;

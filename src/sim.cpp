@@ -23,23 +23,17 @@ float brakeForce = 9000.0f;
 
 namespace {
 
-constexpr double STEP_S = 0.05;         // one simulation step, in seconds
-constexpr double DRIVE_FORCE = 6000.0;  // while accelerate is held
-constexpr double CAR_MASS = 1000.0;     // the net force is divided by it
-constexpr float ROAD_HALF_WIDTH = 3.5f; // on the road strictly inside +-3.5
-constexpr int STEER_RATE = 3;           // degrees per step
-constexpr int STEER_LIMIT = 45;         // degrees
-constexpr int STEER_TABLE_LAST = 90;    // last entry of tableSin and tableCos
-// Sideways speed limit, 25/6 road units per second, and the move it allows in a step.
-constexpr float SIDE_SPEED_LIMIT = 4.1666665f;
+constexpr double STEP_S = 0.05;        // one simulation step, in seconds
+constexpr double DRIVE_FORCE = 6000.0; // while accelerate is held
+constexpr double CAR_MASS = 1000.0;    // the net force is divided by it
+constexpr int STEER_TABLE_LAST = 90;   // last entry of tableSin and tableCos
+// The move the sideways speed limit allows in a step.
 constexpr float SIDE_MOVE_LIMIT = 0.20833333f;
 // Pose thresholds: steering angles in degrees, shares of the sideways speed limit.
 constexpr int LEAN_SOFT_ANGLE = 10;
 constexpr int LEAN_HARD_ANGLE = 20;
 constexpr double LEAN_MIN_RATIO = 0.3;
 constexpr double LEAN_HARD_RATIO = 0.7;
-// A curved step pushes a car this far outwards, in road units, per step driven over it.
-constexpr double CURVE_DRIFT = 0.6;
 // Line crossings that complete a race: the first comes right after the start.
 constexpr int32_t FINISH_CROSSINGS = 4;
 

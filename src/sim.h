@@ -48,6 +48,17 @@ int getExitToMenu();
 // Vehicle motion
 // ---------------------------------------------------------------------------------
 
+// The rules of motion that a driver plans with (the computer driver reads them too).
+// A car is on the road strictly inside +-ROAD_HALF_WIDTH road units.
+constexpr float ROAD_HALF_WIDTH = 3.5f;
+// Steering moves STEER_RATE degrees per step, up to STEER_LIMIT degrees either way.
+constexpr int STEER_RATE = 3;
+constexpr int STEER_LIMIT = 45;
+// Sideways speed limit, 25/6 road units per second.
+constexpr float SIDE_SPEED_LIMIT = 4.1666665f;
+// A curved step pushes a car this far outwards, in road units, per step driven over it.
+constexpr double CURVE_DRIFT = 0.6;
+
 // Braking force while brake is held.
 extern float brakeForce;
 // sin and cos of 0..90 whole degrees (these tables are generated into sim_tables.cpp by

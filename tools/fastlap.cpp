@@ -57,7 +57,7 @@ std::vector<unsigned int> expand(const Course& c) {
 }
 
 bool onRoad(const Player& p) {
-    return p.x > -3.5f && p.x < 3.5f;
+    return p.x > -ROAD_HALF_WIDTH && p.x < ROAD_HALF_WIDTH;
 }
 
 // One car racing alone, with the step on which it crossed the line each time (race
