@@ -11,20 +11,10 @@
 
 namespace {
 
-std::vector<unsigned int> expand(const TrSegm* segm, unsigned short count) {
-    unsigned int n = 0;
-    generateTrack(nullptr, &n, segm, count);
-    std::vector<unsigned int> steps(n);
-    n = 0;
-    generateTrack(steps.data(), &n, segm, count);
-    return steps;
-}
-
 // The positions of a whole three-lap race of the computer against a second computer
 // car, or alone (the other car parked far off the road), recorded step by step.
-std::vector<Player> raceViews(std::vector<unsigned int>& steps, bool alone,
-                              std::vector<Player>& others) {
-    unsigned int n = static_cast<unsigned int>(steps.size());
+std::vector<Player> raceViews(const Track& road, bool alone, std::vector<Player>& others) {
+    const unsigned int n = road.size;
     Player a{}, b{};
     a.x = alone ? 100.0f : -2.0f;
     b.x = 2.0f;
@@ -36,7 +26,7 @@ std::vector<Player> raceViews(std::vector<unsigned int>& steps, bool alone,
     while (!getExitToMenu() && mine.size() < 20 * 60 * 5) {
         mine.push_back(b);
         others.push_back(a);
-        simStep(a, b, steps.data(), n);
+        simStep(a, b, road.steps.get(), n);
     }
     setComputerDriver(0, false);
     setComputerDriver(1, false);
@@ -45,13 +35,17 @@ std::vector<Player> raceViews(std::vector<unsigned int>& steps, bool alone,
 
 void BM_ComputerControls(benchmark::State& st, const TrSegm* segm, unsigned short count,
                          bool alone) {
-    std::vector<unsigned int> steps = expand(segm, count);
+    Track road;
+    if (expandTrack(road, segm, count) != TRACK_OK) {
+        st.SkipWithError("the layout does not expand");
+        return;
+    }
     std::vector<Player> others;
-    std::vector<Player> mine = raceViews(steps, alone, others);
-    unsigned int n = static_cast<unsigned int>(steps.size());
+    std::vector<Player> mine = raceViews(road, alone, others);
+    const unsigned int n = road.size;
     size_t i = 0;
     for (auto _ : st) {
-        Controls c = computerControls(mine[i], others[i], steps.data(), n);
+        Controls c = computerControls(mine[i], others[i], road.steps.get(), n);
         benchmark::DoNotOptimize(c);
         if (++i == mine.size()) i = 0;
     }

@@ -55,19 +55,6 @@ constexpr float BRAKING_FOR = 0.5f;
 constexpr float OTHER_WANDER = 0.5f;
 constexpr float WANDER_MAX = 0.8f;
 
-// Curvature of step k (0 <= k < n): +1 bends right, -1 bends left, as the simulation
-// reads it.
-int curvature(const unsigned int* track, long long k) {
-    switch ((track[k] >> 8) & 0xFF) {
-    case 0x01:
-        return 1;
-    case 0xFF:
-        return -1;
-    default:
-        return 0;
-    }
-}
-
 // What a car has ahead of it: the sideways push of each of the next WINDOW steps of
 // track, measured from where it is.
 struct View {
@@ -81,10 +68,10 @@ View lookAhead(float carZ, const unsigned int* track, unsigned int n) {
     if (z < 0) z += n;
     long long i = std::min(static_cast<long long>(std::floor(z)), static_cast<long long>(n) - 1);
     const float f = static_cast<float>(z - static_cast<double>(i));
-    int here = curvature(track, i);
+    int here = curvatureAt(track, n, i);
     for (int k = 0; k < WINDOW; k++) {
         if (++i == static_cast<long long>(n)) i = 0;
-        const int next = curvature(track, i);
+        const int next = curvatureAt(track, n, i);
         v.push[k] = -CURVE_PUSH * ((1.0f - f) * here + f * next);
         here = next;
     }

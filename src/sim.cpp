@@ -54,20 +54,6 @@ int steerIndex(int32_t steer) {
     return static_cast<int>(std::min<long long>(a, STEER_TABLE_LAST));
 }
 
-// Curvature of step k of a loop of n steps: +1 bends right, -1 bends left.
-int curvatureAt(const unsigned int* track, unsigned int n, long long k) {
-    k %= static_cast<long long>(n);
-    if (k < 0) k += n;
-    switch ((track[k] >> 8) & 0xFF) {
-    case 0x01:
-        return 1;
-    case 0xFF:
-        return -1;
-    default:
-        return 0;
-    }
-}
-
 // Sum of the curvature over one whole lap.
 double lapCurvature(const unsigned int* track, unsigned int n) {
     long long sum = 0;
@@ -92,6 +78,19 @@ void wrapWholeLaps(float& z, float& zOld, unsigned int n) {
 }
 
 } // namespace
+
+int curvatureAt(const unsigned int* track, unsigned int n, long long k) {
+    k %= static_cast<long long>(n);
+    if (k < 0) k += n;
+    switch ((track[k] >> 8) & 0xFF) {
+    case 0x01:
+        return 1;
+    case 0xFF:
+        return -1;
+    default:
+        return 0;
+    }
+}
 
 void simStepTurn(Player& p, int left, int right) {
     long long steer = p.steer; // wide, so that a stray value cannot overflow

@@ -69,6 +69,9 @@ extern const float tableCos[91];
 constexpr int MOTOR_FNUM_COUNT = 400;
 extern const uint16_t motorFnum[MOTOR_FNUM_COUNT];
 
+// Curvature of step k of a loop of n > 0 steps, any k (it wraps round the loop): +1 bends
+// right, -1 bends left, 0 for a straight step or any other curve value.
+int curvatureAt(const unsigned int* track, unsigned int n, long long k);
 // Steering from the two steering keys (non-zero = held).
 void simStepTurn(Player& p, int left, int right);
 // Air drag force at a speed, on or off the road.

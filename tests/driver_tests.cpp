@@ -40,13 +40,10 @@ const Course COURSES[] = {
     {"iron", ironSegm, IRON_SEGMENTS, 31.817},       // fastlap --road --beam 20000 iron
 };
 
-std::vector<unsigned int> expand(const Course& c) {
-    unsigned int n = 0;
-    generateTrack(nullptr, &n, c.segm, c.count);
-    std::vector<unsigned int> steps(n);
-    n = 0;
-    generateTrack(steps.data(), &n, c.segm, c.count);
-    return steps;
+Track expanded(const Course& c) {
+    Track t;
+    EXPECT_EQ(expandTrack(t, c.segm, c.count), TRACK_OK) << c.name;
+    return t;
 }
 
 bool onRoad(const Player& p) {
@@ -86,8 +83,8 @@ float leadOf(const Player& a, const Player& b, unsigned int n) {
 }
 
 template <typename BeforeStep>
-RaceLog runRace(Player a, Player b, std::vector<unsigned int>& steps, BeforeStep beforeStep) {
-    const unsigned int n = static_cast<unsigned int>(steps.size());
+RaceLog runRace(Player a, Player b, const Track& road, BeforeStep beforeStep) {
+    const unsigned int n = road.size;
     RaceLog log;
     resetState();
     for (int s = 1; s <= STEP_LIMIT && !log.exitStep; s++) {
@@ -95,7 +92,7 @@ RaceLog runRace(Player a, Player b, std::vector<unsigned int>& steps, BeforeStep
         const int lapsBefore[2] = {a.laps, b.laps};
         const float bLeads = leadOf(a, b, n);
         soundCalls.clear();
-        simStep(a, b, steps.data(), n);
+        simStep(a, b, road.steps.get(), n);
         for (const SoundCall& call : soundCalls) {
             // The car behind is the one that ran into the other.
             if (call.op == SoundOp::Crash) log.hitsBy[bLeads > 0 ? 0 : 1]++;
@@ -121,9 +118,9 @@ RaceLog runRace(Player a, Player b, std::vector<unsigned int>& steps, BeforeStep
 
 // The computer drives player B alone: player A's car stands far off the road, where the
 // two can never touch.
-RaceLog raceAlone(std::vector<unsigned int>& steps, float startX) {
+RaceLog raceAlone(const Track& road, float startX) {
     Player parked = startingCar(100.0f);
-    return runRace(parked, startingCar(startX), steps, [](Player&, Player&) {});
+    return runRace(parked, startingCar(startX), road, [](Player&, Player&) {});
 }
 
 class Computer : public ::testing::Test {
@@ -146,10 +143,10 @@ class Computer : public ::testing::Test {
 
 TEST_F(Computer, RacesThreeLapsAloneWithinItsPaceBandAndOnTheRoad) {
     for (const Course& c : COURSES) {
-        std::vector<unsigned int> steps = expand(c);
+        const Track road = expanded(c);
         for (float side : {2.0f, -2.0f}) {
             SCOPED_TRACE(::testing::Message() << c.name << ", starting at x " << side);
-            RaceLog log = raceAlone(steps, side);
+            RaceLog log = raceAlone(road, side);
             ASSERT_NE(log.finishStep, 0) << "the computer did not finish";
             EXPECT_EQ(log.last[1].laps, LAPS + 1);
             EXPECT_EQ(log.last[1].place, 1);
@@ -173,9 +170,9 @@ TEST_F(Computer, RacesThreeLapsAloneWithinItsPaceBandAndOnTheRoad) {
 }
 
 TEST_F(Computer, SameRaceGivesTheSameResult) {
-    std::vector<unsigned int> steps = expand(COURSES[2]);
-    RaceLog first = raceAlone(steps, 2.0f);
-    RaceLog again = raceAlone(steps, 2.0f);
+    const Track road = expanded(COURSES[2]);
+    RaceLog first = raceAlone(road, 2.0f);
+    RaceLog again = raceAlone(road, 2.0f);
     EXPECT_EQ(first.crossings[1], again.crossings[1]);
     EXPECT_EQ(first.exitStep, again.exitStep);
     EXPECT_EQ(std::memcmp(&first.last[1], &again.last[1], sizeof(Player)), 0);
@@ -187,10 +184,10 @@ TEST_F(Computer, SameRaceGivesTheSameResult) {
     me.steer = 9;
     other.z = 126.0f;
     other.speed = 15.0f;
-    const unsigned int n = static_cast<unsigned int>(steps.size());
-    Controls c1 = computerControls(me, other, steps.data(), n);
-    raceAlone(steps, -2.0f);
-    Controls c2 = computerControls(me, other, steps.data(), n);
+    const unsigned int n = road.size;
+    Controls c1 = computerControls(me, other, road.steps.get(), n);
+    raceAlone(road, -2.0f);
+    Controls c2 = computerControls(me, other, road.steps.get(), n);
     EXPECT_EQ(std::memcmp(&c1, &c2, sizeof c1), 0);
 }
 
@@ -199,8 +196,8 @@ TEST_F(Computer, SameRaceGivesTheSameResult) {
 // ---------------------------------------------------------------------------------
 
 TEST_F(Computer, TakesOverOnlyTheCarItDrives) {
-    std::vector<unsigned int> steps = expand(COURSES[0]);
-    const unsigned int n = static_cast<unsigned int>(steps.size());
+    const Track road = expanded(COURSES[0]);
+    const unsigned int n = road.size;
     EXPECT_TRUE(isComputerDriver(1));
     EXPECT_FALSE(isComputerDriver(0));
     EXPECT_FALSE(isComputerDriver(2));
@@ -217,7 +214,7 @@ TEST_F(Computer, TakesOverOnlyTheCarItDrives) {
         resetState();
         std::vector<Player> trail;
         for (int s = 0; s < 400; s++) {
-            simStep(a, b, steps.data(), n);
+            simStep(a, b, road.steps.get(), n);
             trail.push_back(a);
             trail.push_back(b);
         }
@@ -238,13 +235,13 @@ TEST_F(Computer, TakesOverOnlyTheCarItDrives) {
     fakeKeys[SC_LEFT] = 1;
     Player a = startingCar(-2.0f), b = startingCar(2.0f);
     resetState();
-    simStep(a, b, steps.data(), n);
+    simStep(a, b, road.steps.get(), n);
     EXPECT_EQ(b.steer, 3);
 }
 
 TEST_F(Computer, StrayPositionsGiveControlsWithoutBreakingAnything) {
-    std::vector<unsigned int> steps = expand(COURSES[1]);
-    const unsigned int n = static_cast<unsigned int>(steps.size());
+    const Track road = expanded(COURSES[1]);
+    const unsigned int n = road.size;
     const float NaN = std::numeric_limits<float>::quiet_NaN();
     const float INF = std::numeric_limits<float>::infinity();
     const float values[] = {0.0f, -5.0f, 3.5f, -40.0f, 1e9f, -1e30f, FLT_MAX, NaN, INF, -INF};
@@ -256,9 +253,9 @@ TEST_F(Computer, StrayPositionsGiveControlsWithoutBreakingAnything) {
                 me.speed = speed;
                 me.steer = 45;
                 other.z = z + 3.0f;
-                Controls c = computerControls(me, other, steps.data(), n);
+                Controls c = computerControls(me, other, road.steps.get(), n);
                 // The same view gives the same answer, stray or not.
-                Controls again = computerControls(me, other, steps.data(), n);
+                Controls again = computerControls(me, other, road.steps.get(), n);
                 EXPECT_EQ(std::memcmp(&c, &again, sizeof c), 0) << x << " " << z << " " << speed;
             }
     // No track to look at: it still answers, and drives straight on.
@@ -302,12 +299,12 @@ struct LineFollower {
 };
 
 // The line the computer drove alone on its second lap.
-std::vector<LineFollower::Point> recordLine(std::vector<unsigned int>& steps) {
-    const unsigned int n = static_cast<unsigned int>(steps.size());
+std::vector<LineFollower::Point> recordLine(const Track& road) {
+    const unsigned int n = road.size;
     std::vector<LineFollower::Point> line(n, {0.0f, 0.0f, 0});
     std::vector<bool> seen(n, false);
     Player parked = startingCar(100.0f);
-    runRace(parked, startingCar(2.0f), steps, [&](Player&, Player& b) {
+    runRace(parked, startingCar(2.0f), road, [&](Player&, Player& b) {
         if (b.laps != 2) return;
         unsigned int k = static_cast<unsigned int>(b.z) % n;
         if (!seen[k]) line[k] = {b.x, b.speed, b.steer};
@@ -341,25 +338,25 @@ TEST_F(Computer, PassesAScriptedDriverWithoutRunningIntoIt) {
         {1, 200.0f, 0.90f, 1.5f, 2.0f},  {2, 250.0f, 0.88f, -1.5f, -2.0f},
         {0, 150.0f, 0.86f, -0.5f, 2.0f}, {1, 110.0f, 0.85f, 0.5f, -2.0f},
     };
-    std::vector<unsigned int> steps[3];
+    Track roads[3];
     std::vector<LineFollower::Point> lines[3];
     for (int i = 0; i < 3; i++) {
-        steps[i] = expand(COURSES[i]);
-        lines[i] = recordLine(steps[i]);
+        roads[i] = expanded(COURSES[i]);
+        lines[i] = recordLine(roads[i]);
     }
     int hitsByComputer = 0, hitsByScript = 0, caughtUp = 0, overtakes = 0, wins = 0;
     for (const Race& r : races) {
         const Course& c = COURSES[r.course];
         SCOPED_TRACE(::testing::Message() << c.name << ", head start " << r.headStart << ", pace "
                                           << r.pace << ", offset " << r.offset);
-        const unsigned int n = static_cast<unsigned int>(steps[r.course].size());
+        const unsigned int n = roads[r.course].size;
         LineFollower script{lines[r.course], r.offset, r.pace, SC_A, SC_D, SC_W, SC_S};
         Player a = startingCar(-r.computerX), b = startingCar(r.computerX);
         a.z += r.headStart;
         // The computer has caught up once it is close behind the scripted car (after the
         // start, where the two stand level), and passed it once it is clear ahead of it.
         bool caught = false, passed = false;
-        RaceLog log = runRace(a, b, steps[r.course], [&](Player& sa, Player& sb) {
+        RaceLog log = runRace(a, b, roads[r.course], [&](Player& sa, Player& sb) {
             script.drive(sa);
             float lead = leadOf(sb, sa, n); // the scripted car's lead over the computer
             if (sb.speed > 15.0f && lead > 4.0f && lead < 7.0f) caught = true;

@@ -2,6 +2,7 @@
 #include "main.h"
 
 #include "assets.h"
+#include "key_events.h"
 #include "opl.h"
 #include "race_driver.h"
 #include "sdltk.h"
@@ -287,14 +288,6 @@ TEST_F(Shell, WhileTheComputerDrivesBPlayerBsKeysAndPadDoNothingInTheRace) {
     ASSERT_TRUE(sdl.ok) << SDL_GetError();
     VirtualPad padA, padB;
     ASSERT_TRUE(padA.ok() && padB.ok()) << SDL_GetError();
-    auto pushKey = [](Uint32 type, SDL_Keycode sym) {
-        SDL_Event e = {};
-        e.type = type;
-        e.key.type = type;
-        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-        e.key.keysym.sym = sym;
-        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
-    };
     const SDL_Keycode bKeys[] = {SDLK_DOWN, SDLK_LEFT, SDLK_RCTRL};
     const SDL_GameControllerButton bButtons[] = {SDL_CONTROLLER_BUTTON_X,
                                                  SDL_CONTROLLER_BUTTON_DPAD_LEFT};
@@ -306,7 +299,7 @@ TEST_F(Shell, WhileTheComputerDrivesBPlayerBsKeysAndPadDoNothingInTheRace) {
     std::vector<unsigned char> fb(SCREEN_BYTES);
     auto race = [&](bool bHolds) {
         for (SDL_Keycode k : bKeys)
-            pushKey(bHolds ? SDL_KEYDOWN : SDL_KEYUP, k);
+            pushKeyEvent(bHolds ? SDL_KEYDOWN : SDL_KEYUP, k);
         for (SDL_GameControllerButton b : bButtons)
             padB.button(b, bHolds);
         processEvents();
@@ -334,7 +327,7 @@ TEST_F(Shell, WhileTheComputerDrivesBPlayerBsKeysAndPadDoNothingInTheRace) {
     EXPECT_GT(held.back().z, 100.0f) << "the computer drove B away from the grid";
 
     for (SDL_Keycode k : bKeys)
-        pushKey(SDL_KEYUP, k);
+        pushKeyEvent(SDL_KEYUP, k);
     padA.unplug();
     padB.unplug();
     processEvents();

@@ -47,15 +47,6 @@ const Course COURSES[] = {{"boul", boulSegm, BOUL_SEGMENTS},
                           {"suburb", suburbSegm, SUBURB_SEGMENTS},
                           {"iron", ironSegm, IRON_SEGMENTS}};
 
-std::vector<unsigned int> expand(const Course& c) {
-    unsigned int n = 0;
-    generateTrack(nullptr, &n, c.segm, c.count);
-    std::vector<unsigned int> steps(n);
-    n = 0;
-    generateTrack(steps.data(), &n, c.segm, c.count);
-    return steps;
-}
-
 bool onRoad(const Player& p) {
     return p.x > -ROAD_HALF_WIDTH && p.x < ROAD_HALF_WIDTH;
 }
@@ -296,21 +287,25 @@ int main(int argc, char** argv) {
     for (const Course& c : COURSES) {
         if (!names.empty() && std::find(names.begin(), names.end(), c.name) == names.end())
             continue;
-        std::vector<unsigned int> steps = expand(c);
-        const unsigned int n = static_cast<unsigned int>(steps.size());
+        Track road;
+        if (expandTrack(road, c.segm, c.count) != TRACK_OK) {
+            std::fprintf(stderr, "fastlap: the %s layout does not expand\n", c.name);
+            return 1;
+        }
+        const unsigned int n = road.size;
         std::printf("%s (%u steps)\n", c.name, n);
         if (opts.driver) {
             for (float side : {2.0f, -2.0f}) {
                 std::FILE* trace = side > 0 ? openTrace(opts, c.name, "computer") : nullptr;
                 printResult(side > 0 ? "computer" : "(from -2)",
-                            computerRace(steps.data(), n, side, trace));
+                            computerRace(road.steps.get(), n, side, trace));
                 if (trace) std::fclose(trace);
             }
         }
         std::printf("  search with a beam of %zu%s\n", opts.beam, opts.road ? ", on the road" : "");
         std::fflush(stdout);
         std::FILE* trace = openTrace(opts, c.name, "search");
-        printResult("search", search(steps.data(), n, opts, trace));
+        printResult("search", search(road.steps.get(), n, opts, trace));
         if (trace) std::fclose(trace);
     }
     return 0;
