@@ -394,6 +394,7 @@ TEST_F(Controllers, EachPadHoldsExactlyItsPlayersKeys) {
         {"D-pad right", SDL_CONTROLLER_BUTTON_DPAD_RIGHT, none, 0, SC_D, SC_RIGHT},
         {"A accelerates", SDL_CONTROLLER_BUTTON_A, none, 0, SC_LSHIFT, SC_RSHIFT},
         {"X brakes", SDL_CONTROLLER_BUTTON_X, none, 0, SC_LCTRL, SC_RCTRL},
+        {"Y is C, for the computer", SDL_CONTROLLER_BUTTON_Y, none, 0, SC_C, SC_C},
         {"Start is Enter", SDL_CONTROLLER_BUTTON_START, none, 0, SC_ENTER, SC_ENTER},
         {"Back is Escape", SDL_CONTROLLER_BUTTON_BACK, none, 0, SC_ESCAPE, SC_ESCAPE},
         {"stick left", -1, SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN, SC_A, SC_LEFT},
@@ -430,9 +431,9 @@ TEST_F(Controllers, EachPadHoldsExactlyItsPlayersKeys) {
     }
 
     // The rest of the pad has no part in the game.
-    for (Button b : {SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_Y,
-                     SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
-                     SDL_CONTROLLER_BUTTON_LEFTSTICK, SDL_CONTROLLER_BUTTON_GUIDE})
+    for (Button b : {SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_LEFTSHOULDER,
+                     SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, SDL_CONTROLLER_BUTTON_LEFTSTICK,
+                     SDL_CONTROLLER_BUTTON_GUIDE})
         padA.button(b, true);
     padA.stick(SDL_CONTROLLER_AXIS_RIGHTX, SDL_JOYSTICK_AXIS_MIN);
     padA.stick(SDL_CONTROLLER_AXIS_RIGHTY, SDL_JOYSTICK_AXIS_MAX);

@@ -281,6 +281,50 @@ TEST_F(Shell, TwoControllersChooseAndRaceAWholeRace) {
     menuSelCar[0] = menuSelCar[1] = 0;
 }
 
+// One player with one controller and no keyboard: the track, the computer for player B
+// (Y), then the car, and the race is set up against the computer.
+TEST_F(Shell, APlayerAloneWithAControllerChoosesTheComputer) {
+    ControllerSupport sdl;
+    ASSERT_TRUE(sdl.ok) << SDL_GetError();
+    VirtualPad pad;
+    ASSERT_TRUE(pad.ok()) << SDL_GetError();
+    menuSelTrack = 0;
+    menuSelCar[0] = menuSelCar[1] = 0;
+    trackSelected = carSelected[0] = carSelected[1] = 0;
+    menuComputerB = 0;
+    resetMenuKeys();
+    auto tap = [&](SDL_GameControllerButton b) {
+        pad.button(b, true);
+        processEvents();
+        processMenuKeys();
+        pad.button(b, false);
+        processEvents();
+        processMenuKeys();
+    };
+    processEvents();
+    tap(SDL_CONTROLLER_BUTTON_START); // the track
+    ASSERT_EQ(trackSelected, 1);
+    tap(SDL_CONTROLLER_BUTTON_Y); // the computer takes B, another car than A's
+    EXPECT_EQ(menuComputerB, 1);
+    EXPECT_EQ(carSelected[1], 1);
+    EXPECT_NE(menuSelCar[1], menuSelCar[0]);
+    EXPECT_EQ(carSelected[0], 0) << "A still chooses";
+    tap(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+    tap(SDL_CONTROLLER_BUTTON_DPAD_RIGHT); // A confirms the trabant
+    ASSERT_TRUE(carSelected[0] && carSelected[1]);
+    EXPECT_EQ(menuSelCar[0], 1);
+
+    std::vector<unsigned char> fb(SCREEN_BYTES);
+    setupRace(fb.data());
+    EXPECT_TRUE(isComputerDriver(1));
+
+    pad.unplug();
+    processEvents();
+    menuComputerB = 0;
+    setComputerDriver(1, false);
+    menuSelCar[0] = menuSelCar[1] = 0;
+}
+
 // With the computer on B, whatever player B holds, on the keyboard or on the second pad,
 // reaches the held-key table but not the race: B's car goes exactly as it goes untouched.
 TEST_F(Shell, WhileTheComputerDrivesBPlayerBsKeysAndPadDoNothingInTheRace) {
