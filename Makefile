@@ -64,6 +64,8 @@ screenshots: setup-test build
 	cp $(BUILD_DIR)/e2e-out/title.png docs/title.png
 	cp $(BUILD_DIR)/e2e-out/menu-cars.png docs/menu.png
 	cp $(BUILD_DIR)/e2e-out/race.png docs/race.png
+	python3 tests/e2e/e2e.py --game $(BUILD_DIR)/zotik --xclose $(BUILD_DIR)/tests/xclose --out $(BUILD_DIR)/e2e-out computer
+	cp $(BUILD_DIR)/e2e-out/computer-menu.png docs/computer.png
 
 # Installs the game with its menu entry, icons, AppStream data and manual page under
 # PREFIX (DESTDIR honoured), with sudo only when the destination needs it; make

@@ -100,6 +100,14 @@ extern const unsigned char bkg_sub_d[PANORAMA_W * PANORAMA_H];
 extern const unsigned char bkg_iron_d[PANORAMA_W * PANORAMA_H];
 
 // ---------------------------------------------------------------------------------
+// Computer driver (computer_art.cpp)
+// ---------------------------------------------------------------------------------
+
+// The card on player B's half of the car menu while the computer drives B.
+constexpr int MENU_COMPUTER_W = 125, MENU_COMPUTER_H = 26;
+extern const unsigned char menucomputer_d[MENU_COMPUTER_W * MENU_COMPUTER_H];
+
+// ---------------------------------------------------------------------------------
 // Lettering (text_art.cpp)
 // ---------------------------------------------------------------------------------
 

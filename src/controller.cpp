@@ -15,6 +15,8 @@ static constexpr int PLAYERS = 2;
 // through the menus and steers (right also confirms a player's car, as D and Right do).
 // A and X accelerate and brake on each player's second pair of pedal keys, so that they
 // overlap the D-pad and stick, which hold the first pair, without a release in between.
+// Y on either controller is C, so that a player alone with a controller can hand player
+// B's car to the computer in the car menu.
 struct ButtonKey {
     SDL_GameControllerButton button;
     uint8_t code[PLAYERS];
@@ -26,6 +28,7 @@ static const ButtonKey buttonKeys[] = {
     {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, {SC_D, SC_RIGHT}},
     {SDL_CONTROLLER_BUTTON_A, {SC_LSHIFT, SC_RSHIFT}},
     {SDL_CONTROLLER_BUTTON_X, {SC_LCTRL, SC_RCTRL}},
+    {SDL_CONTROLLER_BUTTON_Y, {SC_C, SC_C}},
     {SDL_CONTROLLER_BUTTON_START, {SC_ENTER, SC_ENTER}},
     {SDL_CONTROLLER_BUTTON_BACK, {SC_ESCAPE, SC_ESCAPE}},
 };

@@ -163,6 +163,7 @@ void setupRace(unsigned char* framebuffer) {
         playerB.x = -playerB.x;
     }
     resetState();
+    setComputerDriver(1, menuComputerB != 0);
 
     std::memset(framebuffer, 0, SCREEN_BYTES);
     initialHudDraw(framebuffer);

@@ -150,6 +150,8 @@ uint8_t keycodeToDos(int keycode) {
         return SC_A;
     case SDLK_d:
         return SC_D;
+    case SDLK_c:
+        return SC_C;
     case SDLK_LSHIFT:
         return SC_LSHIFT;
     case SDLK_LCTRL:

@@ -86,7 +86,7 @@ void formatBuildDate(const char* compilerDate, char* out);
 extern Player playerA, playerB;
 
 // Sets up a race on the chosen track with the chosen cars: initial positions (sides
-// drawn by rand), race state, dashboard, engines.
+// drawn by rand), race state, who drives player B, dashboard, engines.
 void setupRace(unsigned char* framebuffer);
 
 // ---------------------------------------------------------------------------------
@@ -359,6 +359,9 @@ extern int menuSelCar[2];
 extern int menuSelTrack;
 extern int carSelected[2];
 extern int trackSelected;
+// Non-zero while the computer drives player B: switched with C in the car stage, kept from
+// race to race. The computer's car is chosen (different from A's) and confirmed.
+extern int menuComputerB;
 
 // The 19 menu pictures: 12 car pictures, 6 track pictures, the down arrow.
 constexpr int MENU_PIX_COUNT = 19;

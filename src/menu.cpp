@@ -10,6 +10,7 @@ int menuSelCar[2];
 int menuSelTrack;
 int carSelected[2];
 int trackSelected;
+int menuComputerB;
 
 std::unique_ptr<unsigned char[]> menuPix[MENU_PIX_COUNT];
 
@@ -52,12 +53,16 @@ static constexpr int TRACK_OK_X = 239;
 static constexpr int CAR_X = 8;
 static constexpr int CAR_ARROW_X = 64;
 static constexpr int CAR_OK_X = 138;
+// The card saying that the computer drives B, above B's cars where the up arrow would be.
+static constexpr int COMPUTER_Y = 3;
 
 static_assert(TRACK_X + MENU_TRACK_W <= TRACK_OK_X, "track pictures clear the mark");
 static_assert(CAR_OK_X + MENU_OK_W + RIGHT_VIEW_OFFSET <= SCREEN_W, "mark fits the right half");
 static_assert(CHOICE_Y + (CHOICES - 1) * CHOICE_PITCH + MENU_CAR_H <= DOWN_Y,
               "choices end above the down arrow");
 static_assert(DOWN_Y + MENU_UP_H <= SCREEN_H, "down arrow fits the screen");
+static_assert(COMPUTER_Y + MENU_COMPUTER_H < CHOICE_Y && MENU_COMPUTER_W <= MENU_CAR_W,
+              "the computer's card fits above the cars");
 
 static int carPix(int car, int player, bool highlighted) {
     return 2 * (2 * car + player) + (highlighted ? 1 : 0);
@@ -182,9 +187,21 @@ static void carStageKey(bool pressed, unsigned char code, bool seen) {
     case SC_ENTER:
         carSelected[0] = carSelected[1] = 1;
         break;
+    case SC_C:
+        // A person taking over B chooses afresh; the computer confirms by itself.
+        menuComputerB = !menuComputerB;
+        if (!menuComputerB) carSelected[1] = 0;
+        break;
     default:
         break;
     }
+}
+
+// The computer on B takes a car other than A's and stands by it, so that only A has to
+// choose and confirm.
+static void computerTakesB() {
+    if (menuSelCar[1] == menuSelCar[0]) menuSelCar[1] = choiceDown(menuSelCar[0]);
+    carSelected[1] = 1;
 }
 
 void processMenuKeys() {
@@ -199,6 +216,7 @@ void processMenuKeys() {
             carStageKey(pressed != 0, code, seen);
         else
             trackStageKey(pressed != 0, code, seen);
+        if (trackSelected && menuComputerB) computerTakesB();
     }
 }
 
@@ -209,12 +227,16 @@ void resetMenuKeys() {
 void drawCarMenu(unsigned char* framebuffer, int player) {
     const int x0 = RIGHT_VIEW_OFFSET * player;
     const int chosen = menuSelCar[player];
-    const bool confirmed = carSelected[player] != 0;
+    const bool computer = player == 1 && menuComputerB;
+    const bool confirmed = carSelected[player] != 0 || computer;
     for (int car = 0; car < CHOICES; car++) {
         if (confirmed && car != chosen) continue;
         drawRect(framebuffer, menuPix[carPix(car, player, car == chosen)].get(), MENU_CAR_W,
                  MENU_CAR_H, x0 + CAR_X, CHOICE_Y + CHOICE_PITCH * car);
     }
+    if (computer)
+        drawRect(framebuffer, menucomputer_d, MENU_COMPUTER_W, MENU_COMPUTER_H, x0 + CAR_X,
+                 COMPUTER_Y);
     if (confirmed) return;
     drawRect(framebuffer, menuup_d, MENU_UP_W, MENU_UP_H, x0 + CAR_ARROW_X, UP_Y);
     drawRect(framebuffer, menuPix[DOWN_ARROW_PIX].get(), MENU_UP_W, MENU_UP_H, x0 + CAR_ARROW_X,

@@ -95,6 +95,7 @@ constexpr uint8_t SC_LCTRL = 0x1D;
 constexpr uint8_t SC_A = 0x1E;
 constexpr uint8_t SC_S = 0x1F;
 constexpr uint8_t SC_D = 0x20;
+constexpr uint8_t SC_C = 0x2E; // menu: the computer takes player B's car, or hands it back
 constexpr uint8_t SC_LSHIFT = 0x2A;
 constexpr uint8_t SC_RSHIFT = 0x36;
 constexpr uint8_t SC_RCTRL = 0x7D;

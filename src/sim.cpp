@@ -23,23 +23,17 @@ float brakeForce = 9000.0f;
 
 namespace {
 
-constexpr double STEP_S = 0.05;         // one simulation step, in seconds
-constexpr double DRIVE_FORCE = 6000.0;  // while accelerate is held
-constexpr double CAR_MASS = 1000.0;     // the net force is divided by it
-constexpr float ROAD_HALF_WIDTH = 3.5f; // on the road strictly inside +-3.5
-constexpr int STEER_RATE = 3;           // degrees per step
-constexpr int STEER_LIMIT = 45;         // degrees
-constexpr int STEER_TABLE_LAST = 90;    // last entry of tableSin and tableCos
-// Sideways speed limit, 25/6 road units per second, and the move it allows in a step.
-constexpr float SIDE_SPEED_LIMIT = 4.1666665f;
+constexpr double STEP_S = 0.05;        // one simulation step, in seconds
+constexpr double DRIVE_FORCE = 6000.0; // while accelerate is held
+constexpr double CAR_MASS = 1000.0;    // the net force is divided by it
+constexpr int STEER_TABLE_LAST = 90;   // last entry of tableSin and tableCos
+// The move the sideways speed limit allows in a step.
 constexpr float SIDE_MOVE_LIMIT = 0.20833333f;
 // Pose thresholds: steering angles in degrees, shares of the sideways speed limit.
 constexpr int LEAN_SOFT_ANGLE = 10;
 constexpr int LEAN_HARD_ANGLE = 20;
 constexpr double LEAN_MIN_RATIO = 0.3;
 constexpr double LEAN_HARD_RATIO = 0.7;
-// A curved step pushes a car this far outwards, in road units, per step driven over it.
-constexpr double CURVE_DRIFT = 0.6;
 // Line crossings that complete a race: the first comes right after the start.
 constexpr int32_t FINISH_CROSSINGS = 4;
 
@@ -58,20 +52,6 @@ float toFloat(double v) {
 int steerIndex(int32_t steer) {
     long long a = std::llabs(static_cast<long long>(steer));
     return static_cast<int>(std::min<long long>(a, STEER_TABLE_LAST));
-}
-
-// Curvature of step k of a loop of n steps: +1 bends right, -1 bends left.
-int curvatureAt(const unsigned int* track, unsigned int n, long long k) {
-    k %= static_cast<long long>(n);
-    if (k < 0) k += n;
-    switch ((track[k] >> 8) & 0xFF) {
-    case 0x01:
-        return 1;
-    case 0xFF:
-        return -1;
-    default:
-        return 0;
-    }
 }
 
 // Sum of the curvature over one whole lap.
@@ -98,6 +78,19 @@ void wrapWholeLaps(float& z, float& zOld, unsigned int n) {
 }
 
 } // namespace
+
+int curvatureAt(const unsigned int* track, unsigned int n, long long k) {
+    k %= static_cast<long long>(n);
+    if (k < 0) k += n;
+    switch ((track[k] >> 8) & 0xFF) {
+    case 0x01:
+        return 1;
+    case 0xFF:
+        return -1;
+    default:
+        return 0;
+    }
+}
 
 void simStepTurn(Player& p, int left, int right) {
     long long steer = p.steer; // wide, so that a stray value cannot overflow
@@ -357,6 +350,18 @@ bool heldEither(const uint8_t (&codes)[2]) {
     return held(codes[0]) || held(codes[1]);
 }
 
+// Who drives each car: the keys, or the computer.
+bool computerDrives[2] = {false, false};
+
+// The controls of one car for this step: from its keys, or, for a car the computer
+// drives, from the computer (its keys then do nothing).
+Controls controlsOf(int player, const Player& me, const Player& other, const unsigned int* track,
+                    unsigned int n) {
+    if (computerDrives[player]) return computerControls(me, other, track, n);
+    const DriverKeys& keys = DRIVER_KEYS[player];
+    return {held(keys.left), held(keys.right), heldEither(keys.accelerate), heldEither(keys.brake)};
+}
+
 void updateRaceState() {
     switch (state) {
     case COUNTDOWN:
@@ -384,11 +389,11 @@ void updateRaceState() {
     }
 }
 
-void driveSpeed(Player& p, const DriverKeys& keys) {
+void driveSpeed(Player& p, const Controls& c) {
     bool racing = state == RACING;
     bool runOutBrake = state == RUN_OUT && stateTick >= RUN_OUT_BRAKE_TICK;
     if (racing)
-        updateSpeed(p, heldEither(keys.accelerate), heldEither(keys.brake));
+        updateSpeed(p, c.accelerate, c.brake);
     else
         updateSpeed(p, false, runOutBrake); // countdown and run-out ignore the pedals
 }
@@ -402,17 +407,29 @@ void resetState() {
     simExitToMenu = 0;
 }
 
+void setComputerDriver(int player, bool computer) {
+    if (player == 0 || player == 1) computerDrives[player] = computer;
+}
+
+bool isComputerDriver(int player) {
+    return (player == 0 || player == 1) && computerDrives[player];
+}
+
 void simStep(Player& a, Player& b, unsigned int* track, unsigned int n) {
+    // Both cars decide from the same moment, before either has moved.
+    const Controls ca = controlsOf(0, a, b, track, n);
+    const Controls cb = controlsOf(1, b, a, track, n);
+
     updateRaceState();
 
     float xa = a.x, za = a.z;
     float xb = b.x, zb = b.z;
 
-    simStepTurn(a, held(DRIVER_KEYS[0].left), held(DRIVER_KEYS[0].right));
-    simStepTurn(b, held(DRIVER_KEYS[1].left), held(DRIVER_KEYS[1].right));
+    simStepTurn(a, ca.left, ca.right);
+    simStepTurn(b, cb.left, cb.right);
 
-    driveSpeed(a, DRIVER_KEYS[0]);
-    driveSpeed(b, DRIVER_KEYS[1]);
+    driveSpeed(a, ca);
+    driveSpeed(b, cb);
 
     advancePos(a);
     advancePos(b);

@@ -1,6 +1,7 @@
 // The race simulation: the state of each car, the start sequence and the end of a race,
-// motion along and across the track, and collisions between the two cars. Plain code:
-// it reads keys through getKeyState and makes sounds through the snd_ entry points.
+// motion along and across the track, collisions between the two cars, and the
+// computer driver that can take a car. Plain code: it reads keys through getKeyState and
+// makes sounds through the snd_ entry points.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,17 @@ int getExitToMenu();
 // Vehicle motion
 // ---------------------------------------------------------------------------------
 
+// The rules of motion that a driver plans with (the computer driver reads them too).
+// A car is on the road strictly inside +-ROAD_HALF_WIDTH road units.
+constexpr float ROAD_HALF_WIDTH = 3.5f;
+// Steering moves STEER_RATE degrees per step, up to STEER_LIMIT degrees either way.
+constexpr int STEER_RATE = 3;
+constexpr int STEER_LIMIT = 45;
+// Sideways speed limit, 25/6 road units per second.
+constexpr float SIDE_SPEED_LIMIT = 4.1666665f;
+// A curved step pushes a car this far outwards, in road units, per step driven over it.
+constexpr double CURVE_DRIFT = 0.6;
+
 // Braking force while brake is held.
 extern float brakeForce;
 // sin and cos of 0..90 whole degrees (these tables are generated into sim_tables.cpp by
@@ -57,6 +69,9 @@ extern const float tableCos[91];
 constexpr int MOTOR_FNUM_COUNT = 400;
 extern const uint16_t motorFnum[MOTOR_FNUM_COUNT];
 
+// Curvature of step k of a loop of n > 0 steps, any k (it wraps round the loop): +1 bends
+// right, -1 bends left, 0 for a straight step or any other curve value.
+int curvatureAt(const unsigned int* track, unsigned int n, long long k);
 // Steering from the two steering keys (non-zero = held).
 void simStepTurn(Player& p, int left, int right);
 // Air drag force at a speed, on or off the road.
@@ -90,3 +105,28 @@ void collideX(Player& p, float xOldP, Player& q, float xOldQ);
 void collideX2(Player& p, float xOldP, Player& q, float xOldQ);
 // Crash loudness 40..63 for a closing speed.
 int crashSpeedToVol(float closingSpeed);
+
+// ---------------------------------------------------------------------------------
+// Computer driver (driver.cpp)
+// ---------------------------------------------------------------------------------
+
+// The four controls of one car in one step, as a person holds them on the keyboard.
+struct Controls {
+    bool left;       // steer left
+    bool right;      // steer right (both held: the steering stays where it is)
+    bool accelerate; // accelerate
+    bool brake;      // brake
+};
+
+// Hands the car of a player (0 first, 1 second) to the computer, or back to the keys,
+// from the next simStep on. At program start both cars are driven from the keys.
+void setComputerDriver(int player, bool computer);
+// True while the computer drives that player's car.
+bool isComputerDriver(int player);
+
+// The computer's controls for the car me in the coming step, decided from what a driver
+// can see: its own speed, steering and place on the road, the other car, and the curves
+// of the n step records of the loop ahead. Deterministic: the same view gives the same
+// controls.
+Controls computerControls(const Player& me, const Player& other, const unsigned int* track,
+                          unsigned int n);

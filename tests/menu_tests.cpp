@@ -268,6 +268,161 @@ TEST(MenuKeys, EmptyQueueChangesNothing) {
 }
 
 // ---------------------------------------------------------------------------------
+// The computer on player B
+// ---------------------------------------------------------------------------------
+
+// Key handling with the computer on B: the same cases, with the computer's flag before and
+// after.
+class MenuComputer : public ::testing::Test {
+  protected:
+    void SetUp() override { menuComputerB = 0; }
+    void TearDown() override { menuComputerB = 0; }
+
+    struct Case {
+        const char* name;
+        int computerBefore;
+        MenuState before;
+        std::vector<Key> events;
+        int computerAfter;
+        MenuState after;
+    };
+    void run(const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            fakeInputReset();
+            resetMenuKeys(); // each case enters the menu afresh
+            setMenuState(c.before);
+            menuComputerB = c.computerBefore;
+            for (Key k : c.events)
+                fakeInputPush(k.pressed, k.code);
+            processMenuKeys();
+            EXPECT_EQ(menuState(), c.after);
+            EXPECT_EQ(menuComputerB != 0, c.computerAfter != 0);
+            EXPECT_EQ(getQuit(), 0);
+            EXPECT_EQ(fakeInputPending(), 0);
+        }
+    }
+};
+
+TEST_F(MenuComputer, CSwitchesPlayerBBetweenPersonAndComputerInTheCarStage) {
+    run({
+        {"C hands B to the computer, which takes another car than A's and confirms it",
+         0,
+         carStage(1, 1),
+         {press(SC_C)},
+         1,
+         carStage(1, 2, 0, 1)},
+        {"a car of its own already is kept",
+         0,
+         carStage(0, 2),
+         {press(SC_C)},
+         1,
+         carStage(0, 2, 0, 1)},
+        {"C again hands B back to a person, unconfirmed on the same car",
+         1,
+         carStage(0, 2, 0, 1),
+         {press(SC_C)},
+         0,
+         carStage(0, 2)},
+        {"a person's confirmation is lifted too",
+         0,
+         carStage(2, 0, 0, 1),
+         {press(SC_C), press(SC_C)},
+         0,
+         carStage(2, 0)},
+        {"the release of C does nothing", 0, carStage(0, 1), {release(SC_C)}, 0, carStage(0, 1)},
+        {"A's choice stays as it is, confirmed or not",
+         0,
+         carStage(2, 2, 1, 0),
+         {press(SC_C)},
+         1,
+         carStage(2, 0, 1, 1)},
+        {"in the track stage C is only another key",
+         0,
+         trackStage(1, 0, 0, 1, 1),
+         {press(SC_C), release(SC_C)},
+         0,
+         trackStage(1)},
+        {"... also with the computer on", 1, trackStage(2), {press(SC_C)}, 1, trackStage(2)},
+    });
+}
+
+TEST_F(MenuComputer, ComputerStandsByItsCarAndOnlyAChoosesAndConfirms) {
+    run({
+        {"entering the car stage, the computer confirms at once",
+         1,
+         trackStage(0, 1, 1),
+         {press(SC_ENTER)},
+         1,
+         carStage(1, 2, 0, 1)},
+        {"B's keys do nothing, also in the frame the car stage starts",
+         1,
+         trackStage(2, 0, 1),
+         {press(SC_RIGHT), press(SC_UP), press(SC_DOWN), press(SC_RSHIFT), press(SC_RCTRL),
+          press(SC_RIGHT), press(SC_LEFT)},
+         1,
+         carStage(0, 1, 0, 1, 2)},
+        {"A still chooses, and D confirms A: the race can start",
+         1,
+         carStage(0, 2, 0, 1),
+         {press(SC_S), press(SC_D)},
+         1,
+         carStage(1, 2, 1, 1)},
+        {"Enter confirms A as before",
+         1,
+         carStage(2, 0, 0, 1),
+         {press(SC_ENTER)},
+         1,
+         carStage(2, 0, 1, 1)},
+        {"A moving onto the computer's car moves the computer on",
+         1,
+         carStage(0, 1, 0, 1),
+         {press(SC_S)},
+         1,
+         carStage(1, 2, 0, 1)},
+        {"... each time",
+         1,
+         carStage(0, 1, 0, 1),
+         {press(SC_S), press(SC_S)},
+         1,
+         carStage(2, 0, 0, 1)},
+        {"Escape goes back to the tracks, and the computer stays chosen (the confirmations "
+         "go with the next track-stage key, as always)",
+         1,
+         carStage(2, 0, 0, 1, 1),
+         {press(SC_ESCAPE), release(SC_ESCAPE)},
+         1,
+         trackStage(1, 2, 0, 0, 1)},
+        {"... and takes its car again when the car stage comes back",
+         1,
+         carStage(2, 0, 1, 1, 1),
+         {press(SC_ESCAPE), release(SC_ESCAPE), press(SC_W), press(SC_ENTER)},
+         1,
+         carStage(2, 0, 0, 1, 0)},
+        {"an Escape release the menu did not see go down changes nothing here either",
+         1,
+         carStage(2, 0, 0, 1, 1),
+         {release(SC_ESCAPE)},
+         1,
+         carStage(2, 0, 0, 1, 1)},
+    });
+}
+
+// The game shell lifts every confirmation each time the menu is entered; the computer's
+// flag outlives it, and the computer confirms again as soon as the cars are chosen.
+TEST_F(MenuComputer, ChoiceIsKeptIntoTheNextMenu) {
+    setMenuState(carStage(0, 1, 1, 1, 2));
+    menuComputerB = 1;
+    trackSelected = 0; // what the shell does on entering the menu
+    carSelected[0] = carSelected[1] = 0;
+    fakeInputReset();
+    fakeInputPush(1, SC_ENTER);
+    processMenuKeys();
+    EXPECT_EQ(menuState(), carStage(0, 1, 0, 1, 2));
+    EXPECT_EQ(menuComputerB, 1);
+}
+
+// ---------------------------------------------------------------------------------
 // Picture variants
 // ---------------------------------------------------------------------------------
 
@@ -462,6 +617,40 @@ TEST_F(MenuPictures, CarStageShowsEachPlayersCarsInTheirHalf) {
         }
         EXPECT_TRUE(sameScreen(drawn(), expectedScreen(true, want)));
     }
+}
+
+TEST_F(MenuPictures, CarStageWithTheComputerOnBShowsItsCardAndItsCarOnly) {
+    const Placed card = {menucomputer_d, MENU_COMPUTER_W, MENU_COMPUTER_H, 161 + 8, 3};
+    struct Case {
+        const char* name;
+        MenuState state;
+    };
+    const Case cases[] = {
+        {"A choosing", carStage(0, 2, 0, 1)},
+        {"A confirmed, the computer on the top car", carStage(1, 0, 1, 1)},
+        {"the computer's confirmation lifted by hand: it still stands by its car", carStage(2, 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setMenuState(c.state);
+        menuComputerB = 1;
+        std::vector<Placed> want;
+        for (int car = 0; car < 3; car++)
+            if (!c.state.chosen[0] || car == c.state.car[0])
+                want.push_back(carAt(0, car, car == c.state.car[0]));
+        if (!c.state.chosen[0]) {
+            want.push_back(upAt(64));
+            want.push_back(downAt(64));
+            want.push_back(okAt(138));
+        }
+        want.push_back(carAt(1, c.state.car[1], true));
+        want.push_back(card);
+        EXPECT_TRUE(sameScreen(drawn(), expectedScreen(true, want)));
+    }
+    menuComputerB = 0;
+    // The card is drawn like the others: a white card in a black rim.
+    EXPECT_GT(count(menucomputer_d, MENU_COMPUTER_W * MENU_COMPUTER_H, 15), 0);
+    EXPECT_GT(count(menucomputer_d, MENU_COMPUTER_W * MENU_COMPUTER_H, 0), 0);
 }
 
 } // namespace

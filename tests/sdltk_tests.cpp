@@ -3,6 +3,7 @@
 // event queue, and game controllers made with SDL's virtual joysticks.
 #include "sdltk.h"
 
+#include "key_events.h"
 #include "virtual_pad.h"
 
 #include <SDL.h>
@@ -169,6 +170,12 @@ TEST(FullScreen, AFailedSwitchSaysSoInOneLineAndStaysInTheWindow) {
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 
+TEST(KeyMap, CIsTheComputerKeyAndTheSpaceBarStaysUnmapped) {
+    EXPECT_EQ(keycodeToDos(SDLK_c), 0x2E);
+    EXPECT_EQ(SC_C, 0x2E);
+    EXPECT_EQ(keycodeToDos(SDLK_SPACE), 0);
+}
+
 TEST(KeyMap, MapsTheFourteenKeysToPcScanCodes) {
     const std::pair<int, int> map[] = {
         {SDLK_RETURN, 0x1C}, {SDLK_ESCAPE, 0x01}, {SDLK_w, 0x11},      {SDLK_s, 0x1F},
@@ -192,30 +199,10 @@ class KeyQueue : public ::testing::Test {
     void TearDown() override {
         // Leave every key up and the queue empty for the next test.
         for (SDL_Keycode k : {SDLK_w, SDLK_s, SDLK_a, SDLK_RETURN})
-            push(SDL_KEYUP, k);
+            pushKeyEvent(SDL_KEYUP, k);
         processEvents();
         drain();
         setQuit(false);
-    }
-
-    static void push(Uint32 type, SDL_Keycode sym) {
-        SDL_Event e = {};
-        e.type = type;
-        e.key.type = type;
-        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-        e.key.keysym.sym = sym;
-        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
-    }
-
-    static void pushKey(Uint32 type, SDL_Keycode sym, Uint16 mod, bool repeat = false) {
-        SDL_Event e = {};
-        e.type = type;
-        e.key.type = type;
-        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-        e.key.repeat = repeat ? 1 : 0;
-        e.key.keysym.sym = sym;
-        e.key.keysym.mod = mod;
-        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
     }
 
     static void pushFocusLost() {
@@ -237,23 +224,23 @@ class KeyQueue : public ::testing::Test {
 using Events = std::vector<std::pair<int, int>>;
 
 TEST_F(KeyQueue, AutoRepeatGivesOnePressAndReleaseGivesOneRelease) {
-    push(SDL_KEYDOWN, SDLK_w);
-    push(SDL_KEYDOWN, SDLK_w);
-    push(SDL_KEYDOWN, SDLK_w);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_w);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_w);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_w);
     processEvents();
     EXPECT_EQ(getKeyState(0x11), 1);
     EXPECT_EQ(drain(), (Events{{1, 0x11}}));
-    push(SDL_KEYUP, SDLK_w);
-    push(SDL_KEYUP, SDLK_w);
+    pushKeyEvent(SDL_KEYUP, SDLK_w);
+    pushKeyEvent(SDL_KEYUP, SDLK_w);
     processEvents();
     EXPECT_EQ(getKeyState(0x11), 0);
     EXPECT_EQ(drain(), (Events{{0, 0x11}}));
 }
 
 TEST_F(KeyQueue, PressAndReleaseBetweenFramesAreBothQueuedInOrder) {
-    push(SDL_KEYDOWN, SDLK_s);
-    push(SDL_KEYDOWN, SDLK_a);
-    push(SDL_KEYUP, SDLK_s);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_s);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_a);
+    pushKeyEvent(SDL_KEYUP, SDLK_s);
     processEvents();
     EXPECT_EQ(getKeyState(0x1F), 0);
     EXPECT_EQ(getKeyState(0x1E), 1);
@@ -261,9 +248,9 @@ TEST_F(KeyQueue, PressAndReleaseBetweenFramesAreBothQueuedInOrder) {
 }
 
 TEST_F(KeyQueue, IgnoresUnmappedKeysAndReleasesOfKeysNeverSeenDown) {
-    push(SDL_KEYDOWN, SDLK_SPACE);
-    push(SDL_KEYUP, SDLK_SPACE);
-    push(SDL_KEYUP, SDLK_RETURN);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_SPACE);
+    pushKeyEvent(SDL_KEYUP, SDLK_SPACE);
+    pushKeyEvent(SDL_KEYUP, SDLK_RETURN);
     processEvents();
     EXPECT_TRUE(drain().empty());
 }
@@ -280,8 +267,8 @@ TEST_F(KeyQueue, AFullQueueKeepsTheOldestEventsAndDropsTheNewest) {
     // 300 alternating presses and releases of W in one frame: the first 255 are kept,
     // in order, instead of the whole queue wrapping round to empty.
     for (int i = 0; i < 150; ++i) {
-        push(SDL_KEYDOWN, SDLK_w);
-        push(SDL_KEYUP, SDLK_w);
+        pushKeyEvent(SDL_KEYDOWN, SDLK_w);
+        pushKeyEvent(SDL_KEYUP, SDLK_w);
     }
     processEvents();
     const Events events = drain();
@@ -291,7 +278,7 @@ TEST_F(KeyQueue, AFullQueueKeepsTheOldestEventsAndDropsTheNewest) {
     // The held-key table still follows every event.
     EXPECT_EQ(getKeyState(0x11), 0);
     // And the queue works normally afterwards.
-    push(SDL_KEYDOWN, SDLK_a);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_a);
     processEvents();
     EXPECT_EQ(drain(), (Events{{1, 0x1E}}));
 }
@@ -311,16 +298,16 @@ TEST_F(KeyQueue, AltEnterAndF11SwitchFullScreenWithoutReachingTheGame) {
     // Each switch key is tried once (and refused here, without video); none of them, nor
     // Alt, queues an event or counts as held. A plain Enter afterwards still does.
     testing::internal::CaptureStderr();
-    pushKey(SDL_KEYDOWN, SDLK_LALT, KMOD_LALT);
-    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT);
-    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT, true); // auto-repeat: no second switch
-    pushKey(SDL_KEYUP, SDLK_RETURN, KMOD_LALT);
-    pushKey(SDL_KEYDOWN, SDLK_KP_ENTER, KMOD_RALT);
-    pushKey(SDL_KEYUP, SDLK_KP_ENTER, KMOD_RALT);
-    pushKey(SDL_KEYUP, SDLK_LALT, KMOD_NONE);
-    pushKey(SDL_KEYDOWN, SDLK_F11, KMOD_NONE);
-    pushKey(SDL_KEYDOWN, SDLK_F11, KMOD_NONE, true);
-    pushKey(SDL_KEYUP, SDLK_F11, KMOD_NONE);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_LALT, KMOD_LALT);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT, true); // auto-repeat: no second switch
+    pushKeyEvent(SDL_KEYUP, SDLK_RETURN, KMOD_LALT);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_KP_ENTER, KMOD_RALT);
+    pushKeyEvent(SDL_KEYUP, SDLK_KP_ENTER, KMOD_RALT);
+    pushKeyEvent(SDL_KEYUP, SDLK_LALT, KMOD_NONE);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_F11, KMOD_NONE);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_F11, KMOD_NONE, true);
+    pushKeyEvent(SDL_KEYUP, SDLK_F11, KMOD_NONE);
     processEvents();
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << said;
@@ -328,16 +315,16 @@ TEST_F(KeyQueue, AltEnterAndF11SwitchFullScreenWithoutReachingTheGame) {
     EXPECT_EQ(getKeyState(SC_ENTER), 0);
 
     // Enter held by the game stays the game's when Alt joins it (its repeats included).
-    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_NONE);
-    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT, true);
-    pushKey(SDL_KEYUP, SDLK_RETURN, KMOD_LALT);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_RETURN, KMOD_NONE);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT, true);
+    pushKeyEvent(SDL_KEYUP, SDLK_RETURN, KMOD_LALT);
     processEvents();
     EXPECT_EQ(drain(), (Events{{1, SC_ENTER}, {0, SC_ENTER}}));
 }
 
 TEST_F(KeyQueue, LosingTheFocusReleasesEveryHeldKey) {
-    push(SDL_KEYDOWN, SDLK_w);
-    push(SDL_KEYDOWN, SDLK_a);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_w);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_a);
     processEvents();
     drain();
     pushFocusLost();
@@ -347,8 +334,8 @@ TEST_F(KeyQueue, LosingTheFocusReleasesEveryHeldKey) {
     EXPECT_EQ(getKeyState(SC_A), 0);
     // The releases SDL itself sends, or that come after the focus returns, find the keys
     // already up.
-    push(SDL_KEYUP, SDLK_w);
-    push(SDL_KEYUP, SDLK_a);
+    pushKeyEvent(SDL_KEYUP, SDLK_w);
+    pushKeyEvent(SDL_KEYUP, SDLK_a);
     processEvents();
     EXPECT_TRUE(drain().empty());
 }
@@ -407,6 +394,7 @@ TEST_F(Controllers, EachPadHoldsExactlyItsPlayersKeys) {
         {"D-pad right", SDL_CONTROLLER_BUTTON_DPAD_RIGHT, none, 0, SC_D, SC_RIGHT},
         {"A accelerates", SDL_CONTROLLER_BUTTON_A, none, 0, SC_LSHIFT, SC_RSHIFT},
         {"X brakes", SDL_CONTROLLER_BUTTON_X, none, 0, SC_LCTRL, SC_RCTRL},
+        {"Y is C, for the computer", SDL_CONTROLLER_BUTTON_Y, none, 0, SC_C, SC_C},
         {"Start is Enter", SDL_CONTROLLER_BUTTON_START, none, 0, SC_ENTER, SC_ENTER},
         {"Back is Escape", SDL_CONTROLLER_BUTTON_BACK, none, 0, SC_ESCAPE, SC_ESCAPE},
         {"stick left", -1, SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN, SC_A, SC_LEFT},
@@ -443,9 +431,9 @@ TEST_F(Controllers, EachPadHoldsExactlyItsPlayersKeys) {
     }
 
     // The rest of the pad has no part in the game.
-    for (Button b : {SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_Y,
-                     SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
-                     SDL_CONTROLLER_BUTTON_LEFTSTICK, SDL_CONTROLLER_BUTTON_GUIDE})
+    for (Button b : {SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_LEFTSHOULDER,
+                     SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, SDL_CONTROLLER_BUTTON_LEFTSTICK,
+                     SDL_CONTROLLER_BUTTON_GUIDE})
         padA.button(b, true);
     padA.stick(SDL_CONTROLLER_AXIS_RIGHTX, SDL_JOYSTICK_AXIS_MIN);
     padA.stick(SDL_CONTROLLER_AXIS_RIGHTY, SDL_JOYSTICK_AXIS_MAX);
@@ -496,11 +484,11 @@ TEST_F(Controllers, KeyboardAndPadHoldAKeyTogether) {
     ASSERT_TRUE(pad.ok()) << SDL_GetError();
     frame();
     // Keyboard first: the pad joining and leaving changes nothing.
-    push(SDL_KEYDOWN, SDLK_w);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_w);
     EXPECT_EQ(frame(), (Events{{1, SC_W}}));
     pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
     EXPECT_TRUE(frame().empty());
-    push(SDL_KEYUP, SDLK_w);
+    pushKeyEvent(SDL_KEYUP, SDLK_w);
     EXPECT_TRUE(frame().empty());
     EXPECT_EQ(getKeyState(SC_W), 1) << "the pad still holds W";
     pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, false);
@@ -510,13 +498,13 @@ TEST_F(Controllers, KeyboardAndPadHoldAKeyTogether) {
     pad.stick(SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN);
     EXPECT_EQ(frame(), (Events{{1, SC_A}}));
     pad.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
-    push(SDL_KEYDOWN, SDLK_a);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_a);
     EXPECT_TRUE(frame().empty());
     pad.stick(SDL_CONTROLLER_AXIS_LEFTX, 0);
     pad.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, false);
     EXPECT_TRUE(frame().empty());
     EXPECT_EQ(getKeyState(SC_A), 1) << "the keyboard still holds A";
-    push(SDL_KEYUP, SDLK_a);
+    pushKeyEvent(SDL_KEYUP, SDLK_a);
     EXPECT_EQ(frame(), (Events{{0, SC_A}}));
 }
 
@@ -527,7 +515,7 @@ TEST_F(Controllers, UnpluggingReleasesEverythingThePadHeld) {
     pad.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
     pad.stick(SDL_CONTROLLER_AXIS_LEFTX, SDL_JOYSTICK_AXIS_MIN);
     pad.button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
-    push(SDL_KEYDOWN, SDLK_w);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_w);
     Events held = frame();
     std::sort(held.begin(), held.end());
     EXPECT_EQ(held, (Events{{1, SC_W}, {1, SC_A}, {1, SC_LSHIFT}}));
@@ -587,7 +575,7 @@ TEST_F(Controllers, LosingTheFocusReleasesWhatThePadsHold) {
     frame();
     padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
     padB.button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
-    push(SDL_KEYDOWN, SDLK_s);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_s);
     EXPECT_EQ(frame().size(), 3u);
 
     pushFocusLost();

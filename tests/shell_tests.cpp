@@ -2,6 +2,7 @@
 #include "main.h"
 
 #include "assets.h"
+#include "key_events.h"
 #include "opl.h"
 #include "race_driver.h"
 #include "sdltk.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -160,6 +162,16 @@ TEST_F(Shell, RaceSetUpTakesTheChosenTrackAndStartsBothCarsSideBySide) {
     menuSelCar[0] = menuSelCar[1] = 0;
 }
 
+TEST_F(Shell, RaceSetUpHandsPlayerBToTheComputerWhenTheMenuSaysSo) {
+    std::vector<unsigned char> fb(SCREEN_BYTES, 0x55);
+    for (int computer : {1, 0, 1, 0}) {
+        menuComputerB = computer;
+        setupRace(fb.data());
+        EXPECT_EQ(isComputerDriver(1), computer != 0);
+        EXPECT_FALSE(isComputerDriver(0)) << "player A always drives from the keys";
+    }
+}
+
 // SDL's event queue with controller support, for as long as a test needs it.
 struct ControllerSupport {
     ControllerSupport() { ok = SDL_Init(SDL_INIT_EVENTS) == 0 && initControllers(); }
@@ -265,6 +277,106 @@ TEST_F(Shell, TwoControllersChooseAndRaceAWholeRace) {
     processEvents();
     for (uint8_t code : {SC_LSHIFT, SC_LCTRL, SC_A, SC_D, SC_RSHIFT, SC_RCTRL, SC_LEFT, SC_RIGHT})
         EXPECT_EQ(getKeyState(code), 0) << int(code);
+    menuSelTrack = 0;
+    menuSelCar[0] = menuSelCar[1] = 0;
+}
+
+// One player with one controller and no keyboard: the track, the computer for player B
+// (Y), then the car, and the race is set up against the computer.
+TEST_F(Shell, APlayerAloneWithAControllerChoosesTheComputer) {
+    ControllerSupport sdl;
+    ASSERT_TRUE(sdl.ok) << SDL_GetError();
+    VirtualPad pad;
+    ASSERT_TRUE(pad.ok()) << SDL_GetError();
+    menuSelTrack = 0;
+    menuSelCar[0] = menuSelCar[1] = 0;
+    trackSelected = carSelected[0] = carSelected[1] = 0;
+    menuComputerB = 0;
+    resetMenuKeys();
+    auto tap = [&](SDL_GameControllerButton b) {
+        pad.button(b, true);
+        processEvents();
+        processMenuKeys();
+        pad.button(b, false);
+        processEvents();
+        processMenuKeys();
+    };
+    processEvents();
+    tap(SDL_CONTROLLER_BUTTON_START); // the track
+    ASSERT_EQ(trackSelected, 1);
+    tap(SDL_CONTROLLER_BUTTON_Y); // the computer takes B, another car than A's
+    EXPECT_EQ(menuComputerB, 1);
+    EXPECT_EQ(carSelected[1], 1);
+    EXPECT_NE(menuSelCar[1], menuSelCar[0]);
+    EXPECT_EQ(carSelected[0], 0) << "A still chooses";
+    tap(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+    tap(SDL_CONTROLLER_BUTTON_DPAD_RIGHT); // A confirms the trabant
+    ASSERT_TRUE(carSelected[0] && carSelected[1]);
+    EXPECT_EQ(menuSelCar[0], 1);
+
+    std::vector<unsigned char> fb(SCREEN_BYTES);
+    setupRace(fb.data());
+    EXPECT_TRUE(isComputerDriver(1));
+
+    pad.unplug();
+    processEvents();
+    menuComputerB = 0;
+    setComputerDriver(1, false);
+    menuSelCar[0] = menuSelCar[1] = 0;
+}
+
+// With the computer on B, whatever player B holds, on the keyboard or on the second pad,
+// reaches the held-key table but not the race: B's car goes exactly as it goes untouched.
+TEST_F(Shell, WhileTheComputerDrivesBPlayerBsKeysAndPadDoNothingInTheRace) {
+    ControllerSupport sdl;
+    ASSERT_TRUE(sdl.ok) << SDL_GetError();
+    VirtualPad padA, padB;
+    ASSERT_TRUE(padA.ok() && padB.ok()) << SDL_GetError();
+    const SDL_Keycode bKeys[] = {SDLK_DOWN, SDLK_LEFT, SDLK_RCTRL};
+    const SDL_GameControllerButton bButtons[] = {SDL_CONTROLLER_BUTTON_X,
+                                                 SDL_CONTROLLER_BUTTON_DPAD_LEFT};
+
+    menuSelTrack = 2;
+    menuSelCar[0] = 0;
+    menuSelCar[1] = 1;
+    menuComputerB = 1;
+    std::vector<unsigned char> fb(SCREEN_BYTES);
+    auto race = [&](bool bHolds) {
+        for (SDL_Keycode k : bKeys)
+            pushKeyEvent(bHolds ? SDL_KEYDOWN : SDL_KEYUP, k);
+        for (SDL_GameControllerButton b : bButtons)
+            padB.button(b, bHolds);
+        processEvents();
+        EXPECT_EQ(getKeyState(SC_DOWN) != 0, bHolds);
+        EXPECT_EQ(getKeyState(SC_RCTRL) != 0, bHolds) << "pad B's X brakes as right Ctrl";
+        std::srand(7); // the same sides of the grid both times
+        setupRace(fb.data());
+        EXPECT_TRUE(isComputerDriver(1));
+        std::vector<Player> trail;
+        for (int frame = 0; frame < 400; ++frame) {
+            padA.trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_JOYSTICK_AXIS_MAX);
+            processEvents();
+            unsigned char pressed, code;
+            while (getKeyEvent(&pressed, &code)) {
+            }
+            simStep(playerA, playerB, track, trackSize);
+            trail.push_back(playerB);
+        }
+        return trail;
+    };
+    const std::vector<Player> untouched = race(false);
+    const std::vector<Player> held = race(true);
+    ASSERT_EQ(untouched.size(), held.size());
+    EXPECT_EQ(std::memcmp(untouched.data(), held.data(), held.size() * sizeof(Player)), 0);
+    EXPECT_GT(held.back().z, 100.0f) << "the computer drove B away from the grid";
+
+    for (SDL_Keycode k : bKeys)
+        pushKeyEvent(SDL_KEYUP, k);
+    padA.unplug();
+    padB.unplug();
+    processEvents();
+    menuComputerB = 0;
+    setComputerDriver(1, false);
     menuSelTrack = 0;
     menuSelCar[0] = menuSelCar[1] = 0;
 }

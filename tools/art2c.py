@@ -59,6 +59,8 @@ MANIFEST = [
     ("bkg_boul_d", 600, 80, "PANORAMA_W * PANORAMA_H", OPAQUE, "scene"),
     ("bkg_sub_d", 600, 80, "PANORAMA_W * PANORAMA_H", OPAQUE, "scene"),
     ("bkg_iron_d", 600, 80, "PANORAMA_W * PANORAMA_H", OPAQUE, "scene"),
+    # Computer driver: the card on player B's half of the car menu.
+    ("menucomputer_d", 125, 26, "MENU_COMPUTER_W * MENU_COMPUTER_H", OPAQUE, "computer"),
     # Text: the lettering of the notes drawn at run time (network play).
     ("font_d", 432, 16, "FONT_W * FONT_H", OPAQUE, "text"),
 ]
@@ -80,6 +82,7 @@ GROUPS = {
              "// The dashboard digits in the order 1, 2, 3.\n"
              "const unsigned char* const digitData[3] = {digit1Data, digit2Data, digit3Data};\n"),
     "scene": ("scene_art.cpp", "title, menu pictures and background panoramas", ""),
+    "computer": ("computer_art.cpp", "the computer driver's card in the car menu", ""),
     "text": ("text_art.cpp", "the lettering of notes drawn at run time", font_chars_source),
 }
 

@@ -14,8 +14,8 @@ check_generated() {
     python3 tools/art2c.py --out "$tmp/assets" >/dev/null
     python3 tools/sim_tables.py --out "$tmp/src" >/dev/null
     # Every file the generators own, so that a generator that silently skips one fails too.
-    for f in assets/race_art.cpp assets/scene_art.cpp assets/text_art.cpp assets/palette.cpp \
-        src/sim_tables.cpp; do
+    for f in assets/race_art.cpp assets/scene_art.cpp assets/computer_art.cpp \
+        assets/text_art.cpp assets/palette.cpp src/sim_tables.cpp; do
         if [ ! -f "$tmp/$f" ]; then
             echo "check-generated: $f was not generated (see python3 tools/art2c.py)"
             status=1

@@ -15,10 +15,12 @@ namespace {
 struct Shot {
     const char* file;
     int stage, track, carA, carB, okA, okB;
+    int computerB = 0;
 };
 
 // The screens worth a look: every highlight position and both confirmation states,
-// with both players on the same car once to compare their colours.
+// with both players on the same car once to compare their colours, and the computer on
+// player B's half.
 const Shot shots[] = {
     {"menu_track_boul.png", 0, 0, 0, 0, 0, 0},
     {"menu_track_suburb.png", 0, 1, 0, 0, 0, 0},
@@ -27,6 +29,8 @@ const Shot shots[] = {
     {"menu_cars_same.png", 1, 0, 1, 1, 0, 0},
     {"menu_cars_a_confirmed.png", 1, 0, 2, 1, 1, 0},
     {"menu_cars_both_confirmed.png", 1, 0, 1, 1, 1, 1},
+    {"menu_cars_computer.png", 1, 0, 0, 2, 0, 1, 1},
+    {"menu_cars_computer_top.png", 1, 0, 2, 0, 1, 1, 1},
 };
 
 } // namespace
@@ -47,6 +51,7 @@ int main(int argc, char** argv) {
         menuSelCar[1] = s.carB;
         carSelected[0] = s.okA;
         carSelected[1] = s.okB;
+        menuComputerB = s.computerB;
         drawMenu(fb.data());
         const std::string path = dir + "/" + s.file;
         if (!writeIndexedPng(path, fb.data(), SCREEN_W, SCREEN_H, scale)) {

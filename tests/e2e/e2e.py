@@ -6,8 +6,8 @@ audio driver.
     e2e.py --game build/zotik --xclose build/tests/xclose [--xframes build/tests/xframes]
            --out DIR SCENARIO
 
-Scenarios: badarg, title, race, sound, swap, mute, fullscreen, stall. Exit status 0 when
-every check passed. fullscreen and stall also need xframes, which records when the
+Scenarios: badarg, title, race, sound, swap, mute, fullscreen, stall, computer. Exit status
+0 when every check passed. fullscreen and stall also need xframes, which records when the
 window is drawn to; fullscreen runs under the Openbox window manager (without one, an X
 window cannot go full screen).
 """
@@ -397,6 +397,90 @@ def scenario_race(args):
         game.stop()
 
 
+def region_match(screen, x0, y0, name):
+    """The share of an art picture's pixels that the screen shows at (x0, y0)."""
+    w, h, pixels = art(name)
+    same = sum(1 for y in range(h) for x in range(w)
+               if screen.at(x0 + x, y0 + y) == pixels[y * w + x])
+    return same / float(w * h)
+
+
+def wait_for(game, name, condition, timeout, every=1.5, between=None):
+    """Takes shots until condition(screen) holds; returns the last (path, screen)."""
+    end = time.time() + timeout
+    while True:
+        path, screen = game.shot(name)
+        if condition(screen):
+            return path, screen
+        if time.time() > end:
+            raise CheckFailed("%s: not seen within %.0f s" % (name, timeout))
+        if between:
+            between()
+        time.sleep(every)
+
+
+def scenario_computer(args):
+    """One person against the computer: C on the car stage hands player B to the computer;
+    player A alone drives, and B's car goes round the track by itself to the finish."""
+    b = 161  # player B's half starts at column 161
+    game = Game(args, name="computer")
+    try:
+        game.key("Return")                       # leave the title
+        game.key("Return")                       # the boul track: the car stage
+        _, people = game.shot("computer-menu-people")
+        check(region_match(people, b + 8, 3, "menucomputer_d") < 0.5,
+              "before C, player B's half shows no computer card")
+        game.key("c")                            # the computer takes player B's car
+        _, menu = game.shot("computer-menu")
+        check(region_match(menu, b + 8, 3, "menucomputer_d") > 0.98,
+              "after C, player B's half shows the computer's card")
+        check(menu.colours(b + 64, 174, b + 87, 187) == {7} and
+              menu.colours(b + 138, 84, b + 155, 115) == {7},
+              "player B's arrows and OK mark are gone: the computer has confirmed its car")
+        check({3, 11} <= menu.colours(b, 31, 320, 200) or {14} <= menu.colours(b, 31, 320, 200)
+              or {5, 13} <= menu.colours(b, 31, 320, 200),
+              "player B's half shows the computer's car in player B's colours")
+        game.key("d")                            # player A confirms: the race starts
+        time.sleep(3.2)                          # the countdown
+        game.keydown("w")                        # from now on only player A's keys
+        steer = ["a", "d"]
+
+        def tap():  # player A's simple steering: a short tap left or right in turn
+            game.key(steer[0], hold=0.1)
+            steer.reverse()
+
+        time.sleep(2.0)
+        _, early = game.shot("computer-race-early")
+        time.sleep(1.0)
+        _, later = game.shot("computer-race-later")
+        changed = sum(1 for y in range(0, 152) for x in range(b, 320)
+                      if early.at(x, y) != later.at(x, y))
+        check(changed > 2000, "player B's view moves on by itself (%d pixels changed)" % changed)
+        check(region_match(later, b + 87, 156, "digit1Data") > 0.95,
+              "player B's lap counter shows lap 1")
+        wait_for(game, "computer-lap2",
+                 lambda s: region_match(s, b + 87, 156, "digit2Data") > 0.95, 60,
+                 between=tap)
+        print("ok: player B's lap counter advances to lap 2")
+        _, finish = wait_for(game, "computer-finish",
+                             lambda s: region_match(s, b, 152, "first_d") > 0.95, 90,
+                             between=tap)
+        print("ok: the computer finishes three laps and wins: player B's view shows first place")
+        check(region_match(finish, 0, 152, "last_d") > 0.95,
+              "player A, far behind, is placed second")
+        game.keyup("w")
+        wait_for(game, "computer-back-to-menu", lambda s: s.share(7) > 0.5, 20)
+        print("ok: after the finish the game returns to the menu by itself")
+        game.key("Return")                       # the track again: the car stage
+        _, again = game.shot("computer-menu-again")
+        check(region_match(again, b + 8, 3, "menucomputer_d") > 0.98,
+              "back in the car stage, the computer still drives player B")
+        status = game.close()
+        check(status == 0, "closing the window exits with status 0")
+    finally:
+        game.stop()
+
+
 def analyse(path, *options):
     out = subprocess.run([sys.executable, os.path.join(HERE, "analyse_audio.py"), path] +
                          list(options), check=True, stdout=subprocess.PIPE).stdout
@@ -611,6 +695,7 @@ SCENARIOS = {
     "swap": scenario_swap,
     "fullscreen": scenario_fullscreen,
     "stall": scenario_stall,
+    "computer": scenario_computer,
 }
 
 

@@ -1,5 +1,6 @@
 """Draws the title screen, 320 x 200: the ZOTIK logo over a road at sundown with the two
-cars racing away, and below it the keys of both players.
+cars racing away, and below it the keys of both players (and the key that lets the
+computer drive player B).
 
     python3 tools/artgen/title.py       writes assets/art/title_d.png
 
@@ -255,7 +256,7 @@ def panel(c):
                 c.px(x, y, BLACK)
     small, bold = pixelfont.SMALL, pixelfont.BOLD
 
-    def player(x, name, colour, side, cluster, drive, menu):
+    def player(x, name, colour, side, cluster, drive, menu, alone=None):
         y = PANEL_TOP + 4
         bold.draw(c, x, y, name, colour, shadow=BLACK)
         c.hline(x, x + bold.width(name), y + 9, colour)
@@ -279,13 +280,22 @@ def panel(c):
             for word in keys.split(" "):  # keys in white, the joining "or" quieter
                 kx = small.draw(c, kx, my + i * 9, word, LGREY if word == "OR" else WHITE,
                                 shadow=BLACK) + 7
+        if alone:
+            # The menu key that hands this player's car to the computer, key then what it
+            # does as in the driving keys, on the last menu row with the key under the
+            # shift and ctrl keys above it.
+            k, what = alone
+            ay = my + (len(menu) - 1) * 9
+            ax = small.draw(c, x + 90, ay, k, WHITE, shadow=BLACK) + 5
+            small.draw(c, ax, ay, what, LCYAN, shadow=BLACK)
 
     player(6, "PLAYER A", LRED, "LEFT VIEW", ["W", "A", "S", "D"],
            [("W", "ACCELERATE"), ("S", "BRAKE"), ("A D", "STEER")],
            [("UP", "W OR L.SHIFT"), ("DOWN", "S OR L.CTRL"), ("PICK", "D")])
     player(166, "PLAYER B", LCYAN, "RIGHT VIEW", ["^", "<", "_", ">"],
            [("UP", "ACCELERATE"), ("DOWN", "BRAKE"), ("< >", "STEER")],
-           [("UP", "^ OR R.SHIFT"), ("DOWN", "_ OR R.CTRL"), ("PICK", ">")])
+           [("UP", "^ OR R.SHIFT"), ("DOWN", "_ OR R.CTRL"), ("PICK", ">")],
+           alone=("C", "COMPUTER"))
     c.vline(160, PANEL_TOP + 4, 176, LBLUE)
     # The bottom line: start, speaker test, way back.
     y = 186
