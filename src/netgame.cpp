@@ -307,6 +307,11 @@ static void beginInStep() {
     menuSelTrack = 0;
     trackSelected = 0;
     carSelected[0] = carSelected[1] = 0;
+    // Each player is a person at their own machine: the computer driver stays off, and
+    // its key is not among what the machines send (a choice made on one machine only
+    // would make the two races differ).
+    menuComputerB = 0;
+    setComputerDriver(1, false);
     const std::string you = lockstep->player() == 0 ? "YOU ARE PLAYER A, THE LEFT VIEW"
                                                     : "YOU ARE PLAYER B, THE RIGHT VIEW";
     setNote("NETWORK GAME",
@@ -330,6 +335,8 @@ uint64_t gameStateHash(GamePhase phase) {
     h = netHash(h, &menuSelTrack, sizeof menuSelTrack);
     h = netHash(h, carSelected, sizeof carSelected);
     h = netHash(h, &trackSelected, sizeof trackSelected);
+    const int32_t computer[] = {menuComputerB, isComputerDriver(0), isComputerDriver(1)};
+    h = netHash(h, computer, sizeof computer);
     h = netHash(h, &playerA, sizeof playerA);
     h = netHash(h, &playerB, sizeof playerB);
     const int32_t race[] = {state, stateTick, simLights, simExitToMenu,

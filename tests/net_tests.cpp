@@ -125,7 +125,7 @@ TEST(NetKeys, EitherSetOfKeysDrivesTheMachinesOwnPlayer) {
         {SC_RCTRL, SC_LCTRL, SC_RCTRL},
         {SC_ENTER, SC_ENTER, SC_ENTER},
         {SC_ESCAPE, SC_ESCAPE, SC_ESCAPE},
-        {0x2E, 0, 0}, // C, the computer driver's key, stays on this machine
+        {SC_C, 0, 0}, // the computer driver's key stays on this machine
         {0x39, 0, 0}, // the space bar
     };
     for (const Case& c : cases) {
@@ -220,7 +220,7 @@ TEST(NetLockstep, AllKeysOfBothSetsFromBothMachinesStayInStep) {
     // Enter and Escape go down once while either player holds them.
     const uint8_t keys[] = {SC_W,     SC_S,      SC_A,    SC_D,     SC_LSHIFT, SC_LCTRL,
                             SC_UP,    SC_DOWN,   SC_LEFT, SC_RIGHT, SC_RSHIFT, SC_RCTRL,
-                            SC_ENTER, SC_ESCAPE, 0x2E,    0x39};
+                            SC_ENTER, SC_ESCAPE, SC_C,    0x39};
     Pair p({60, 60, 0.1, 0.1}, 3);
     std::mt19937 random(5);
     for (Machine* m : {&p.host, &p.joiner}) {
@@ -422,7 +422,7 @@ TEST_F(HostAlone, DropsAndCountsEveryMalformedOrForbiddenPacket) {
         {"pressed neither 0 nor 1", keysPacket(2, 2, {{{2, SC_UP}}})},
         {"player A's key from player B", keysPacket(2, 2, {{{1, SC_W}}})},
         {"scan code 0", keysPacket(2, 2, {{{1, 0}}})},
-        {"the computer driver's key", keysPacket(2, 2, {{{1, 0x2E}}})},
+        {"the computer driver's key", keysPacket(2, 2, {{{1, SC_C}}})},
         {"a frame beyond a gap", keysPacket(2, 3, {{{1, SC_UP}}})},
         {"frames too far ahead", keysPacket(2, 2, std::vector<Frame>(5))},
         {"a frame number from the far future", keysPacket(2, 0xFFFFFFF0u, {{}})},
