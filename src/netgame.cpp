@@ -21,8 +21,10 @@ static constexpr uint32_t WAIT_NOTE_AFTER_MS = 250;
 static constexpr uint32_t WAIT_NOTE_EVERY_MS = FRAME_MS;
 // How long the note on the end of a network game stays up (frames, 6 s).
 static constexpr int END_NOTE_FRAMES = 120;
-// Where notes stand: centred on this row, over the middle of any screen.
+// Where notes stand: centred on this row, over the middle of the menu and the race, and
+// over the title's picture, above its panels of keys.
 static constexpr int NOTE_CENTRE_Y = 96;
+static constexpr int TITLE_NOTE_CENTRE_Y = 76;
 
 static std::unique_ptr<NetLink> link;
 static std::unique_ptr<Lockstep> lockstep;
@@ -82,14 +84,14 @@ static void drawShadowed(unsigned char* fb, TextFace face, int centreX, int y,
     drawText(fb, face, x, y, text.c_str(), colour);
 }
 
-static void drawNote(unsigned char* fb, const Note& n) {
+static void drawNote(unsigned char* fb, const Note& n, int centreY) {
     int width = textWidth(TEXT_BOLD, n.heading.c_str());
     for (const std::string& line : n.lines)
         width = std::max(width, textWidth(TEXT_SMALL, line.c_str()));
     width += 2 * NOTE_PAD + 4;
     const int height = 2 * NOTE_PAD + 4 + TEXT_H + static_cast<int>(n.lines.size()) * LINE_PITCH;
     const int x = (SCREEN_W - width) / 2;
-    const int y = NOTE_CENTRE_Y - height / 2;
+    const int y = centreY - height / 2;
     fillRect(fb, x - 1, y - 1, width + 2, height + 2, NOTE_EDGE);
     fillRect(fb, x, y, width, height, NOTE_RIM);
     fillRect(fb, x + 1, y + 1, width - 2, height - 2, NOTE_CARD);
@@ -103,7 +105,7 @@ static void drawNote(unsigned char* fb, const Note& n) {
 
 void drawNetNote(unsigned char* framebuffer) {
     if (note.framesLeft == 0) return;
-    drawNote(framebuffer, note);
+    drawNote(framebuffer, note, phaseNow == PHASE_TITLE ? TITLE_NOTE_CENTRE_Y : NOTE_CENTRE_Y);
     if (note.framesLeft > 0) --note.framesLeft;
 }
 
@@ -215,6 +217,20 @@ static EndWords endWords(const Lockstep& l) {
     return {{"NETWORK GAME CANCELLED"}, ""};
 }
 
+// The trace's last line: how the game ended and what the network did meanwhile.
+static void closeTrace() {
+    if (!trace) return;
+    const NetStats& stats = lockstep->stats();
+    std::fprintf(trace,
+                 "# end %u frames %u waited %u longest_wait_ms %u bad_packets %u packets_in %u "
+                 "resends %u compared %u\n",
+                 static_cast<unsigned>(lockstep->endReason()), lockstep->frame(), waitedFrames,
+                 longestWaitMs, stats.badPackets, stats.packetsIn, stats.resends,
+                 stats.comparedHashes);
+    std::fclose(trace);
+    trace = nullptr;
+}
+
 // Back to a game on this machine alone, with a note saying why.
 static void endNetGame() {
     const EndWords words = endWords(*lockstep);
@@ -229,16 +245,7 @@ static void endNetGame() {
     if (stats.badPackets > 0)
         std::fprintf(stderr, "zotik: %u malformed packets from the other machine were ignored\n",
                      stats.badPackets);
-    if (trace) {
-        std::fprintf(trace,
-                     "# end %u frames %u waited %u longest_wait_ms %u bad_packets %u "
-                     "packets_in %u resends %u compared %u\n",
-                     static_cast<unsigned>(lockstep->endReason()), lockstep->frame(), waitedFrames,
-                     longestWaitMs, stats.badPackets, stats.packetsIn, stats.resends,
-                     stats.comparedHashes);
-        std::fclose(trace);
-        trace = nullptr;
-    }
+    closeTrace();
     setKeyEventHandler(nullptr);
     holdLocalKeys();
     lockstep.reset();
@@ -251,9 +258,7 @@ void netGameStop() {
     if (!lockstep) return;
     lockstep->end(NetEnd::QUIT);
     note.framesLeft = 0;
-    std::FILE* out = trace;
-    trace = nullptr;
-    if (out) std::fclose(out);
+    closeTrace();
     setKeyEventHandler(nullptr);
     lockstep.reset();
     link.reset();
@@ -348,6 +353,17 @@ uint64_t gameStateHash(GamePhase phase) {
     return netHash(h, held, sizeof held);
 }
 
+// A line of the trace: the frame, its phase, the state hash and the ms the frame waited;
+// then the race state and both cars (laps, z, x, speed, steer), so that a test can
+// drive them and see where the race stands.
+static void writeTrace(uint32_t frame, GamePhase phase, uint64_t hash, uint32_t waited) {
+    std::fprintf(trace, "%u %d %016llx %u %d %d", frame, static_cast<int>(phase),
+                 static_cast<unsigned long long>(hash), waited, state, stateTick);
+    for (const Player* p : {&playerA, &playerB})
+        std::fprintf(trace, " %d %.3f %.3f %.3f %d", p->laps, p->z, p->x, p->speed, p->steer);
+    std::fputc('\n', trace);
+}
+
 // Waits for the other machine's keys for this frame, showing a note after a moment.
 // Returns false when the frame cannot run.
 static bool waitForFrame(const unsigned char* framebuffer, uint32_t start) {
@@ -361,7 +377,7 @@ static bool waitForFrame(const unsigned char* framebuffer, uint32_t start) {
         if (static_cast<int32_t>(now - noteAt) >= 0) {
             static unsigned char held[SCREEN_BYTES];
             std::memcpy(held, framebuffer, SCREEN_BYTES);
-            drawNote(held, {"NETWORK GAME", {"WAITING FOR THE OTHER MACHINE"}, -1});
+            drawNote(held, {"NETWORK GAME", {"WAITING FOR THE OTHER MACHINE"}, -1}, NOTE_CENTRE_Y);
             presentNow(held);
             noteAt = now + WAIT_NOTE_EVERY_MS;
         }
@@ -405,9 +421,7 @@ bool frameKeys(unsigned char* framebuffer, GamePhase phase) {
     const uint32_t frame = lockstep->frame();
     const uint64_t hash = gameStateHash(phase);
     const std::vector<NetKey> keys = lockstep->takeFrame(hash);
-    if (trace)
-        std::fprintf(trace, "%u %d %016llx %u\n", frame, static_cast<int>(phase),
-                     static_cast<unsigned long long>(hash), waited);
+    if (trace) writeTrace(frame, phase, hash, waited);
     if (!lockstep->running()) {
         endNetGame();
         return false;
