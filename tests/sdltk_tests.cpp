@@ -135,6 +135,36 @@ TEST(FrameClock, NoRunOfFastFramesBeyondTenAfterAStall) {
     }
 }
 
+TEST(FrameClock, AFrameHeldUpIsShownAtOnceAndTheNextOneAPeriodLater) {
+    struct Case {
+        uint32_t now, ticker, held;
+    };
+    const Case cases[] = {
+        {1030, 1000, 1000},             // held within the period: the period stands
+        {1050, 1000, 1000},             // exactly over: nothing to catch up
+        {1051, 1000, 1001},             // over: the period ends now
+        {1400, 1000, 1350},             // well over
+        {0x20, 0xFFFFFFA0, 0xFFFFFFEE}, // across the wrap of the ms clock
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(frameTickerAfterHold(c.now, c.ticker), c.held) << c.now << " vs " << c.ticker;
+
+    // A network game's frames wait for the other machine now and then, up to 300 ms: the
+    // frames after a wait must not hurry to catch up.
+    uint32_t now = 5000, ticker = 5000, presented = 5000;
+    int fast = 0;
+    for (int frame = 0; frame < 400; ++frame) {
+        now += 2 + (frame % 37 == 0 ? 300 : frame % 5 == 0 ? 70 : 0); // waits for keys
+        ticker = frameTickerAfterHold(now, ticker);
+        while (frameMustWait(now, ticker))
+            now += 5;
+        ticker = nextFrameTicker(now, ticker);
+        if (now - presented < FRAME_MS / 2) ++fast;
+        presented = now;
+    }
+    EXPECT_EQ(fast, 0) << "frames shown less than half a period after the one before";
+}
+
 TEST(FullScreen, ThePictureKeepsItsFourByThreeShapeCentredWithBars) {
     struct Case {
         int w, h;
@@ -338,6 +368,44 @@ TEST_F(KeyQueue, LosingTheFocusReleasesEveryHeldKey) {
     pushKeyEvent(SDL_KEYUP, SDLK_a);
     processEvents();
     EXPECT_TRUE(drain().empty());
+}
+
+std::vector<std::pair<int, int>> handed;
+void recordKey(uint8_t pressed, uint8_t code) {
+    handed.emplace_back(pressed, code);
+}
+
+TEST_F(KeyQueue, InANetworkGameTheKeysGoToTheHandlerAndOnlyAgreedOnesCount) {
+    handed.clear();
+    setKeyEventHandler(recordKey);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_w);
+    pushKeyEvent(SDL_KEYDOWN, SDLK_w, KMOD_NONE, true); // auto-repeat
+    pushKeyEvent(SDL_KEYDOWN, SDLK_a);
+    pushKeyEvent(SDL_KEYUP, SDLK_a);
+    processEvents();
+    EXPECT_EQ(handed, (Events{{1, SC_W}, {1, SC_A}, {0, SC_A}})) << "in this machine's codes";
+    EXPECT_TRUE(drain().empty()) << "nothing counts before both machines have it";
+    EXPECT_EQ(getKeyState(SC_W), 0);
+
+    applyKeyEvent(1, SC_UP); // what the machines agreed on
+    EXPECT_EQ(drain(), (Events{{1, SC_UP}}));
+    EXPECT_EQ(getKeyState(SC_UP), 1);
+
+    clearKeys(); // the network game starts from nothing held
+    applyKeyEvent(1, SC_D);
+    clearKeys();
+    EXPECT_EQ(getKeyState(SC_UP), 0);
+    EXPECT_TRUE(drain().empty());
+
+    setKeyEventHandler(nullptr);
+    holdLocalKeys(); // back to this machine alone: W is still down on its keyboard
+    EXPECT_EQ(getKeyState(SC_W), 1);
+    EXPECT_EQ(getKeyState(SC_D), 0);
+    EXPECT_TRUE(drain().empty());
+    pushKeyEvent(SDL_KEYUP, SDLK_w);
+    processEvents();
+    EXPECT_EQ(drain(), (Events{{0, SC_W}})) << "and its release counts here again";
+    EXPECT_EQ(handed.size(), 3u);
 }
 
 // ---------------------------------------------------------------------------------

@@ -89,6 +89,66 @@ TEST(CommandLine, SwapExchangesTheSpeakersAtOnce) {
     OPL_right = 0x20;
 }
 
+TEST(CommandLine, ReadsTheNetworkOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        NetRole role;
+        uint16_t port;
+        std::string address;
+        int sound;
+    };
+    const Case cases[] = {
+        {{}, NET_LOCAL, NET_PORT_DEFAULT, "", 1},
+        {{"-host"}, NET_HOST, NET_PORT_DEFAULT, "", 1},
+        {{"-host", "5000"}, NET_HOST, 5000, "", 1},
+        {{"-host", "-mute"}, NET_HOST, NET_PORT_DEFAULT, "", 0}, // no port: the next option
+        {{"-host", "65535"}, NET_HOST, 65535, "", 1},
+        {{"-join", "192.168.1.20"}, NET_JOIN, NET_PORT_DEFAULT, "192.168.1.20", 1},
+        {{"-join", "192.168.1.20:5000", "-mute"}, NET_JOIN, 5000, "192.168.1.20", 0},
+        {{"-join", "racer.local:1"}, NET_JOIN, 1, "racer.local", 1},
+        {{"-host", "-join", "10.0.0.2"}, NET_JOIN, NET_PORT_DEFAULT, "10.0.0.2", 1}, // later wins
+    };
+    for (const Case& c : cases) {
+        const ParseResult r = parse(c.args);
+        std::string joined;
+        for (const std::string& a : c.args)
+            joined += a + " ";
+        EXPECT_TRUE(r.ok) << joined;
+        EXPECT_EQ(r.printed, "") << joined;
+        EXPECT_EQ(r.opts.netRole, c.role) << joined;
+        EXPECT_EQ(r.opts.netPort, c.port) << joined;
+        EXPECT_EQ(r.opts.joinAddress, c.address) << joined;
+        EXPECT_EQ(r.opts.soundEnabled, c.sound) << joined;
+    }
+}
+
+TEST(CommandLine, AMalformedNetworkOptionSaysWhatIsWrongAndHowToWriteIt) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"-host", "0"}, "Bad port '0' after -host"},
+        {{"-host", "65536"}, "Bad port '65536' after -host"},
+        {{"-host", "12ab"}, "Bad port '12ab' after -host"},
+        {{"-host", "99999999999999999999"}, "Bad port '99999999999999999999' after -host"},
+        {{"-join"}, "-join needs the host's address"},
+        {{"-join", "-mute"}, "-join needs the host's address"},
+        {{"-join", ""}, "-join needs the host's address"},
+        {{"-join", "10.0.0.2:"}, "Bad address '10.0.0.2:' after -join"},
+        {{"-join", "10.0.0.2:x"}, "Bad address '10.0.0.2:x' after -join"},
+        {{"-join", "10.0.0.2:70000"}, "Bad address '10.0.0.2:70000' after -join"},
+        {{"-join", ":5000"}, "Bad address ':5000' after -join"},
+    };
+    for (const Case& c : cases) {
+        const ParseResult r = parse(c.args);
+        EXPECT_FALSE(r.ok) << c.says;
+        EXPECT_EQ(r.printed.rfind(c.says, 0), 0u) << r.printed;
+        EXPECT_NE(r.printed.find("zotik -join <address>[:port]"), std::string::npos)
+            << "the usage follows: " << r.printed;
+    }
+}
+
 TEST(BuildDate, IsEightDigitsWithTheDayZeroPadded) {
     struct Case {
         const char* compiler;
@@ -160,6 +220,51 @@ TEST_F(Shell, RaceSetUpTakesTheChosenTrackAndStartsBothCarsSideBySide) {
     }
     menuSelTrack = 0;
     menuSelCar[0] = menuSelCar[1] = 0;
+}
+
+TEST_F(Shell, TheStateTwoMachinesCompareCoversMenuCarsRaceAndHeldKeys) {
+    std::vector<unsigned char> fb(SCREEN_BYTES);
+    menuSelTrack = 1;
+    setupRace(fb.data());
+    clearKeys();
+    const uint64_t start = gameStateHash(PHASE_RACE);
+    EXPECT_EQ(gameStateHash(PHASE_RACE), start) << "the same state, the same hash";
+    EXPECT_NE(gameStateHash(PHASE_MENU), start);
+    struct Change {
+        const char* what;
+        void (*apply)();
+    };
+    const Change changes[] = {
+        {"the track chosen", [] { menuSelTrack = 2; }},
+        {"player B's car", [] { menuSelCar[1] = (menuSelCar[1] + 1) % 3; }},
+        {"a confirmation", [] { carSelected[0] = 1; }},
+        {"the menu stage", [] { trackSelected = 1; }},
+        {"the computer driver", [] { menuComputerB = 1; }},
+        {"player A's position across the road", [] { playerA.x += 0.001f; }},
+        {"player B's speed", [] { playerB.speed = 3.0f; }},
+        {"player B's laps", [] { playerB.laps = 2; }},
+        {"the race's clock", [] { stateTick += 1; }},
+        {"the start lights", [] { simLights = 3; }},
+        {"a held key", [] { applyKeyEvent(1, SC_UP); }},
+    };
+    for (const Change& c : changes) {
+        const Player a = playerA, b = playerB;
+        const int selTrack = menuSelTrack, selCar = menuSelCar[1], tick = stateTick;
+        const int lights = simLights;
+        c.apply();
+        EXPECT_NE(gameStateHash(PHASE_RACE), start) << c.what;
+        playerA = a;
+        playerB = b;
+        menuSelTrack = selTrack;
+        menuSelCar[1] = selCar;
+        carSelected[0] = 0;
+        trackSelected = 0;
+        menuComputerB = 0;
+        stateTick = tick;
+        simLights = lights;
+        clearKeys();
+        ASSERT_EQ(gameStateHash(PHASE_RACE), start) << c.what << " put back";
+    }
 }
 
 TEST_F(Shell, RaceSetUpHandsPlayerBToTheComputerWhenTheMenuSaysSo) {
