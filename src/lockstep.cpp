@@ -319,21 +319,11 @@ void Lockstep::receive(const std::vector<uint8_t>& p) {
     }
     bool good = false;
     switch (p[0]) {
-    case HELLO:
-        if (player_ == 0 && connected_ && !running_) {
-            receiveHello(p);
-            return;
-        }
-        break;
+    case HELLO: // to the host
     case WELCOME:
-        if (player_ == 1 && connected_ && !running_) {
-            receiveWelcome(p);
-            return;
-        }
-        break;
-    case REFUSAL:
-        if (player_ == 1 && connected_ && !running_) {
-            receiveRefusal(p);
+    case REFUSAL: // to the joiner
+        if ((p[0] == HELLO) == (player_ == 0) && connected_ && !running_) {
+            receiveGreeting(p);
             return;
         }
         break;
@@ -352,10 +342,11 @@ void Lockstep::receive(const std::vector<uint8_t>& p) {
     if (!good) ++stats_.badPackets;
 }
 
-void Lockstep::receiveHello(const std::vector<uint8_t>& p) {
+void Lockstep::receiveGreeting(const std::vector<uint8_t>& p) {
     Reader r(p);
-    r.u8();
+    const uint8_t type = r.u8();
     const int protocol = r.u8();
+    const uint32_t seed = type == WELCOME ? r.u32() : 0;
     const std::string build = r.text();
     if (!r.complete()) {
         ++stats_.badPackets;
@@ -363,53 +354,28 @@ void Lockstep::receiveHello(const std::vector<uint8_t>& p) {
     }
     peerProtocol_ = protocol;
     peerBuild_ = build;
+    if (type == REFUSAL) {
+        finish(NetEnd::VERSION, false);
+        return;
+    }
     if (protocol != NET_PROTOCOL || build != build_) {
-        // Two builds may compute the race differently: refuse, and say which we are.
-        link_.send(buildPacket(REFUSAL, build_), true);
+        // Two builds may compute the race differently: the host refuses, saying which
+        // build it is, so that both machines can name both.
+        if (type == HELLO) link_.send(buildPacket(REFUSAL, build_), true);
         finish(NetEnd::VERSION, true);
         return;
     }
-    Writer w;
-    w.u8(WELCOME);
-    w.u8(NET_PROTOCOL);
-    w.u32(seed_);
-    w.text(build_);
-    link_.send(w.bytes, true);
+    if (type == HELLO) {
+        Writer w;
+        w.u8(WELCOME);
+        w.u8(NET_PROTOCOL);
+        w.u32(seed_);
+        w.text(build_);
+        link_.send(w.bytes, true);
+    } else {
+        seed_ = seed;
+    }
     running_ = true;
-}
-
-void Lockstep::receiveWelcome(const std::vector<uint8_t>& p) {
-    Reader r(p);
-    r.u8();
-    const int protocol = r.u8();
-    const uint32_t seed = r.u32();
-    const std::string build = r.text();
-    if (!r.complete()) {
-        ++stats_.badPackets;
-        return;
-    }
-    peerProtocol_ = protocol;
-    peerBuild_ = build;
-    if (protocol != NET_PROTOCOL || build != build_) {
-        finish(NetEnd::VERSION, true);
-        return;
-    }
-    seed_ = seed;
-    running_ = true;
-}
-
-void Lockstep::receiveRefusal(const std::vector<uint8_t>& p) {
-    Reader r(p);
-    r.u8();
-    const int protocol = r.u8();
-    const std::string build = r.text();
-    if (!r.complete()) {
-        ++stats_.badPackets;
-        return;
-    }
-    peerProtocol_ = protocol;
-    peerBuild_ = build;
-    finish(NetEnd::VERSION, false);
 }
 
 bool Lockstep::receiveInput(const std::vector<uint8_t>& p) {

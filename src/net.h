@@ -183,9 +183,8 @@ class Lockstep {
 
   private:
     void receive(const std::vector<uint8_t>& p);
-    void receiveHello(const std::vector<uint8_t>& p);
-    void receiveWelcome(const std::vector<uint8_t>& p);
-    void receiveRefusal(const std::vector<uint8_t>& p);
+    // The handshake: a hello to the host, a welcome or a refusal to the joiner.
+    void receiveGreeting(const std::vector<uint8_t>& p);
     bool receiveInput(const std::vector<uint8_t>& p);
     bool receiveHash(const std::vector<uint8_t>& p);
     void compareHashes(uint32_t frame);

@@ -24,21 +24,20 @@ static constexpr int END_NOTE_FRAMES = 120;
 // Where notes stand: centred on this row, over the middle of the menu and the race, and
 // over the title's picture, above its panels of keys.
 static constexpr int NOTE_CENTRE_Y = 96;
-static constexpr int TITLE_NOTE_CENTRE_Y = 76;
+static constexpr int TITLE_NOTE_CENTRE_Y = 72;
 
 static std::unique_ptr<NetLink> link;
 static std::unique_ptr<Lockstep> lockstep;
 // The lockstep frames have begun: this machine's keys go through the network.
 static bool inStep = false;
-static Options options;
 static std::string where; // "UDP PORT 24600" or "127.0.0.1:24600"
 static std::string thisBuild;
 static unsigned races = 0;
 // The loop of the last frame, and this machine's speaker test keys pressed at the title.
 static GamePhase phaseNow = PHASE_TITLE;
 static std::vector<uint8_t> speakerTestKeys;
-// ZOTIK_NET_TRACE names a file that gets a line per lockstep frame (number, phase,
-// state hash, ms waited), for the tests that compare two machines.
+// ZOTIK_NET_TRACE names a file that gets a line per lockstep frame (see writeTrace), for
+// the tests that compare two machines and drive their cars.
 static FILE* trace = nullptr;
 // What the frames waited, for the trace.
 static uint32_t waitedFrames = 0, longestWaitMs = 0;
@@ -135,7 +134,6 @@ static uint32_t freshSeed() {
 }
 
 bool netGameStart(const Options& opts) {
-    options = opts;
     if (opts.netRole == NET_LOCAL) return true;
     std::string error;
     if (!netStartup(error)) {
@@ -181,9 +179,9 @@ struct EndWords {
 static std::string versionText(const std::string& build, int protocol) {
     // A build is "version date"; show it as the window title does.
     const size_t space = build.find(' ');
-    std::string text = "ZOTIK " + build.substr(0, space);
-    if (space != std::string::npos) text += " BUILD " + build.substr(space + 1);
-    return text + " PROTOCOL " + std::to_string(protocol);
+    std::string text = "Zotik " + build.substr(0, space);
+    if (space != std::string::npos) text += " build " + build.substr(space + 1);
+    return text + " protocol " + std::to_string(protocol);
 }
 
 static EndWords endWords(const Lockstep& l) {
@@ -237,10 +235,11 @@ static void endNetGame() {
     std::vector<std::string> lines = words.note;
     lines.push_back("");
     lines.push_back("NOW BOTH PLAYERS PLAY ON THIS KEYBOARD");
-    setNote("NETWORK GAME OVER", lines, END_NOTE_FRAMES);
+    // A game that never began (refused, turned away) is not over, it never was.
+    setNote(inStep ? "NETWORK GAME OVER" : "NO NETWORK GAME", lines, END_NOTE_FRAMES);
     if (!words.log.empty())
-        std::fprintf(stderr, "zotik: network game over: %s; playing on this machine alone\n",
-                     words.log.c_str());
+        std::fprintf(stderr, "zotik: %s: %s; playing on this machine alone\n",
+                     inStep ? "network game over" : "no network game", words.log.c_str());
     const NetStats& stats = lockstep->stats();
     if (stats.badPackets > 0)
         std::fprintf(stderr, "zotik: %u malformed packets from the other machine were ignored\n",

@@ -699,22 +699,23 @@ SCENARIOS = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__,
+def main(scenarios=SCENARIOS, description=__doc__, name="e2e"):
+    """Runs the scenario the command line names; the network tests run theirs with it."""
+    parser = argparse.ArgumentParser(description=description,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--game", required=True)
     parser.add_argument("--xclose", required=True)
-    parser.add_argument("--xframes", help="the frame recorder (fullscreen, stall)")
+    parser.add_argument("--xframes", help="the frame recorder (fullscreen, stall, network)")
     parser.add_argument("--out", required=True)
-    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    parser.add_argument("scenario", choices=sorted(scenarios))
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
     try:
-        SCENARIOS[args.scenario](args)
+        scenarios[args.scenario](args)
     except CheckFailed as failure:
         print("FAILED:", failure)
         return 1
-    print("e2e %s: all checks passed" % args.scenario)
+    print("%s %s: all checks passed" % (name, args.scenario))
     return 0
 
 
